@@ -9,10 +9,14 @@ struct ThreadHandle;
 class LetteringItem {
 public:
     // `filePath` already starts with "models/". GLUT thread (compiles a list).
+    // A file that cannot be read is logged by the reader; the item still
+    // moves along its path and draws nothing.
     LetteringItem(const char* filePath, const double start[3], const double end[3], int stepCount);
-    virtual ~LetteringItem();
+    virtual ~LetteringItem();  // releases the path, the model and its list
 
-    void advance();           // one path sample while moving
+    // One path sample while moving: calls 1..n hand out samples 0..n-1 (the
+    // last one a step short of the end point); the n-th stops the item.
+    void advance();
     void draw() const;        // ignores the camera: eye space, 50 units ahead, 1/5 scale
     bool isMoving() const { return moving; }
 
@@ -31,27 +35,41 @@ public:
 
 class TitleLettering {
 public:
-    TitleLettering();         // backdrop + nine items; GLUT thread
+    static constexpr int ITEM_COUNT = 9;
+    static constexpr int WORD_COUNT = 6;  // items 0..5: the title words, in fly-in order
+    static constexpr int PROMPT = 6;      // "press d to start"
+    static constexpr int LOADING1 = 7;    // the two alternating loading words
+    static constexpr int LOADING2 = 8;
+
+    // Backdrop "models/screenshot.bmp" into textures[1] (the program ends
+    // when it cannot be read), then the nine items. GLUT thread.
+    TitleLettering();
+    // Destroys the nine items, their lists and the backdrop texture.
     virtual ~TitleLettering();
     // The title and loading screens; see render/screens.cpp.
     bool drawTitleFrame(int* state);
 
     int loadFrameCounter = 0;
     TextureTable textures;    // entry 1: the backdrop
-    LetteringItem* items[9] = {};  // six title words, prompt, two loading words
+    LetteringItem* items[ITEM_COUNT] = {};  // six title words, prompt, two loading words
     ThreadHandle* loaderThread = nullptr;
 };
 
 class ClosingLettering {
 public:
-    ClosingLettering();       // backdrop + two items; GLUT thread
+    static constexpr int ITEM_COUNT = 2;
+
+    // Backdrop into textures[1], then the two closing words. GLUT thread.
+    ClosingLettering();
+    // Destroys the two items, their lists and the backdrop texture.
     virtual ~ClosingLettering();
     // The closing screen; ends the process 5 s after both words arrived.
     bool drawClosingFrame(int* state);
 
     TextureTable textures;
-    LetteringItem* items[2] = {};
+    LetteringItem* items[ITEM_COUNT] = {};
 };
 
-extern TitleLettering* titleLettering;
-extern ClosingLettering* closingLettering;
+// The two sets; GLUT thread only.
+extern TitleLettering* titleLettering;      // built once by initDemo; null before
+extern ClosingLettering* closingLettering;  // rebuilt by each Escape (enterClosing); null before
