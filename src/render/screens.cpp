@@ -20,7 +20,6 @@
 #include "scene/lettering.h"
 #include "scene/skyterrain.h"
 
-bool sceneEntered = false;
 ThreadHandle* (*startLoaderThread)(int (*entry)(void* parameter), void* parameter) = startThread;
 
 namespace {
@@ -173,8 +172,7 @@ bool TitleLettering::drawTitleFrame(int* state) {
 // ---- The scene set-up ---------------------------------------------------
 
 void enterScene() {
-    if (sceneEntered) return;
-    sceneEntered = true;
+    if (sceneObjectsReady) return;
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearStencil(0);
@@ -215,6 +213,8 @@ void enterScene() {
         sky->loadTextures();
         sky->buildDisplayList();
     }
+    // From now on the keyboard may touch the loaded objects.
+    sceneObjectsReady = true;
 }
 
 // ---- The closing frame --------------------------------------------------

@@ -31,11 +31,8 @@ void createSceneObjects();
 
 // GLUT thread, once, in the frame that saw the loader end: scene state,
 // light, overlay texture, textures and display lists of the loaded objects.
-// Further calls do nothing.
+// Sets sceneObjectsReady (app/states.h); further calls do nothing.
 void enterScene();
-
-// Whether enterScene has run (GLUT thread).
-extern bool sceneEntered;
 
 // How the title frame starts the loader; a test seam, normally startThread
 // of the platform layer. Returning null means the thread could not start.
