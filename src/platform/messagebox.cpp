@@ -45,8 +45,10 @@ bool askYesNoOnTerminal(const char* text, const char* caption, std::FILE* in, st
     std::fflush(out);
     char line[256];
     if (!std::fgets(line, sizeof line, in)) return false;
-    // A longer line is read on to its end, so it cannot answer a later question.
-    if (!std::strchr(line, '\n')) {
+    // A line longer than the buffer is read on to its end, so its rest cannot
+    // answer a later question; such a line is no plain "n" or "no" anyway.
+    const size_t length = std::strlen(line);
+    if (length == sizeof line - 1 && line[length - 1] != '\n') {
         int c;
         while ((c = std::fgetc(in)) != EOF && c != '\n') {
         }

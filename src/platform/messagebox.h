@@ -15,8 +15,9 @@
 bool askYesNoAnsweredNo(const char* text, const char* caption);
 
 // The terminal form of the question: writes "caption: text [y/n] " to `out`
-// and reads one line (at most 255 bytes are looked at) from `in`. End of
-// input is not a No. Returns true when the answer was No.
+// and reads one line from `in`. No input at all is not a No; a line of 255
+// bytes or more is read to its end and is not a No either. Returns true when
+// the answer was No.
 bool askYesNoOnTerminal(const char* text, const char* caption, std::FILE* in, std::FILE* out);
 
 // True when `line` answers No: "n" or "no" in any case, surrounding blanks
