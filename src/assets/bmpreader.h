@@ -17,7 +17,7 @@ struct RgbImage {
 // Touches no OpenGL state; any thread may call it.
 bool decodeBmpFile(const char* path, RgbImage* image, std::string* message);
 
-// Same as decodeBmpFile on bytes in memory; `path` only fills messages.
+// Same as decodeBmpFile on bytes in memory (no open failure, so no path).
 bool decodeBmpMemory(const uint8_t* data, size_t size, RgbImage* image, std::string* message);
 
 // Decodes the file; on failure shows the message in the "Error" box and

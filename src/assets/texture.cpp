@@ -1,0 +1,52 @@
+// Texture loading: a BMP under "models/" becomes a mipmapped 2D texture in a
+// slot of the owner's table. Runs on the thread that owns the GL context.
+#include "assets/texture.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/log.h"
+#include "assets/bmpreader.h"
+
+void loadTextureFile(TextureTable& table, const char* fileName, int slot) {
+    if (slot < 0 || slot >= TextureTable::SIZE) {
+        char text[512];
+        std::snprintf(text, sizeof text, "Texture slot %d is outside the table for %s", slot, fileName);
+        logError("loadTextureFile", text);
+        return;
+    }
+    const std::string path = std::string("models/") + fileName;
+    const std::unique_ptr<RgbImage> image(LoadDibImage(path.c_str()));
+    // The reader has shown what went wrong; a scene without its textures is
+    // not worth showing, so the program ends (normally, logs closed).
+    if (!image) std::exit(0);
+
+    glGenTextures(1, &table[slot]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, table[slot]);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE, image->pixels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void loadTextures(Model& model, TextureTable& table) {
+    for (int32_t i = 0; i < model.materialCount && i < static_cast<int32_t>(model.materials.size()); ++i) {
+        Material& material = model.materials[i];
+        if (material.textureFile[0] != '\0') {
+            if (i < TextureTable::SIZE) {
+                loadTextureFile(table, material.textureFile, i);
+            } else {
+                char text[512];
+                std::snprintf(text, sizeof text, "Material %d has no texture slot; its texture %s is not loaded", i,
+                              material.textureFile);
+                logError("loadTextures", text);
+            }
+        }
+        material.textureSlot = i;
+    }
+}
