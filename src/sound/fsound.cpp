@@ -14,6 +14,7 @@
 #include <SDL_mixer.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -72,12 +73,19 @@ void freeSample(int slot) {
     samples[slot] = nullptr;
 }
 
-// Why a file that exists could not be opened as a stream.
-int classifyLoadFailure(const char* sdlError, Sint64 size) {
-    if (size == 0) return FMOD_ERR_FILE_FORMAT;
-    if (std::strstr(sdlError, "Unrecognized audio format")) return FMOD_ERR_FILE_FORMAT;
-    if (std::strstr(sdlError, "Couldn't read first 4 bytes")) return FMOD_ERR_FILE_FORMAT;
-    return FMOD_ERR_FILE_BAD;
+// Whether the file's first bytes carry the signature of an audio format.
+// SDL_mixer treats every unrecognised file as a tracker module and reports
+// that decoder's failure, so "not audio at all" is told apart here instead.
+bool looksLikeAudio(const unsigned char* head, size_t count) {
+    auto starts = [&](const char* tag, size_t at = 0) {
+        const size_t length = std::strlen(tag);
+        return count >= at + length && std::memcmp(head + at, tag, length) == 0;
+    };
+    if (starts("RIFF") && (starts("WAVE", 8) || starts("RMID", 8))) return true;
+    if (starts("FORM") || starts("OggS") || starts("fLaC") || starts("MThd")) return true;
+    if (starts("ID3")) return true;
+    // An MPEG audio frame: eleven set sync bits.
+    return count >= 2 && head[0] == 0xff && (head[1] & 0xe0) == 0xe0;
 }
 
 }  // namespace
@@ -149,12 +157,14 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name, unsigned int /*mo
         fail(FMOD_ERR_FILE_BAD, "the name is a directory");
         return nullptr;
     }
-    const Sint64 size = SDL_RWsize(file);
+    unsigned char head[16];
+    const size_t headCount = SDL_RWread(file, head, 1, sizeof head);
+    const bool audio = looksLikeAudio(head, headCount);
+    SDL_RWseek(file, 0, RW_SEEK_SET);
     // SDL_mixer takes the file over (and closes it) whether or not it loads.
     Mix_Music* stream = Mix_LoadMUS_RW(file, SDL_TRUE);
     if (!stream) {
-        const char* why = Mix_GetError();
-        fail(classifyLoadFailure(why, size), why);
+        fail(audio ? FMOD_ERR_FILE_BAD : FMOD_ERR_FILE_FORMAT, Mix_GetError());
         return nullptr;
     }
 
