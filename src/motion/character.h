@@ -1,5 +1,11 @@
 // The two vehicles of the scene: model, textures, display lists, pose,
 // wheel spin, wheelie (pitch) and stencil shadow volumes.
+//
+// A character is built on the loader thread (model, neighbours, draw arrays,
+// planes: no OpenGL) and afterwards used only on the GLUT thread (textures,
+// display lists, poses, drawing). Model objects 3 and 4 are the two parts
+// that spin; every other object is the body. A model with fewer objects
+// simply has no such part: its list is empty and its shadow is skipped.
 #pragma once
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -8,39 +14,69 @@ enum CharacterKind : int { KIND_RED = 1, KIND_PLAIN = 2 };
 
 class Character {
 public:
-    // Reads its model (kind 1 "quelm_red.3DS", kind 2 "quelm.3DS") and
-    // prepares it without OpenGL: any thread (the loader thread).
+    // Reads its model (kind 1 "models/quelm_red.3DS", kind 2
+    // "models/quelm.3DS"), finds the neighbours, prepares the draw arrays and
+    // the face planes. Another kind logs "wrong quelm type" under "quelm" and
+    // leaves the character empty. `unused` is kept for the callers' shape.
     Character(int kind, int unused);
     virtual ~Character();
 
+    // Stores the pose and advances the animations by one tick: the spin by
+    // 10 degrees, a running pitch by one step.
     void setPose(float x, float y, float z, float heading);
+    // Starts the pitch: up over limit - 1 ticks, back down, then idle.
+    // `limit` must be at least 2.
     void startPitch(int limit);
     // GLUT thread: textures, then the three display lists.
     void loadTextures();
     void buildDisplayList();
-    // GLUT thread. `light` holds x, y, z; the fourth entry is set to 1 when
-    // shadows are cast.
+    // GLUT thread. `light` holds the scene light's x, y, z; the fourth entry
+    // is set to 1 when shadows are cast. Shadow volumes go to the stencil
+    // buffer only (colour and depth writes off).
     void draw(float light[4], bool castShadows);
 
+    // For every face: facing 3, and neighbour j = the face across edge j
+    // (-2 none), found by vertex positions. Gives the same neighbours as a
+    // search of every other face in index order would, including which face
+    // wins where more than two faces share an edge, in time linear in the
+    // faces.
     void buildNeighbours();
+    // Plane (a, b, c, d) of every face; (a, b, c) points out of a
+    // counter-clockwise face.
     void computePlanes();
+    // Part 0: object 3; part 1: object 4; part 2: every other object. The
+    // light is in the part's object space.
     void drawShadowVolumes(const float light[4], int part);
     void extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter);
 
-    int kind;
-    float x = 0, y = 0, z = 0;
-    float heading = 0;
+    int kind;                 // KIND_RED or KIND_PLAIN (another value: empty)
+    float x = 0, y = 0, z = 0; // position, scene units
+    float heading = 0;        // rotation about the vertical axis, degrees
     Model model;
-    TextureTable textures;
-    unsigned int bodyList = 0, objectList3 = 0, objectList4 = 0;
-    int pitchState = 0;
-    int pitchLimit = 80;
-    int pitchCount = 1;
-    int spinAngle = 0;
+    TextureTable textures;    // slot i: texture of material i
+    unsigned int bodyList = 0, objectList3 = 0, objectList4 = 0;  // display lists
+    int pitchState = 0;       // 0 idle, 1 rising, 2 falling
+    int pitchLimit = 80;      // steps of the rising half
+    int pitchCount = 1;       // current step of the pitch
+    int spinAngle = 0;        // degrees, 0..350 in steps of 10
+
+    Character(const Character&) = delete;
+    Character& operator=(const Character&) = delete;
 };
 
+// True when the edges p-q and r-s join the same two points (either way
+// round), compared coordinate by coordinate with exact equality.
 bool edgesEqual(const Vec3f& p, const Vec3f& q, const Vec3f& r, const Vec3f& s);
 
-// Created by the loader thread; null until then.
+// The silhouette walk of extrudeSilhouette without the drawing: updates the
+// faces' `facing` exactly as extrudeSilhouette does and calls `visit` for
+// every edge it would extrude (face index, edge j from corner j to corner
+// (j + 1) mod 3), in drawing order.
+using SilhouetteVisitor = void (*)(const ModelObject& object, int face, int edge,
+                                   const float light[4], void* context);
+void visitSilhouette(ModelObject& object, const float light[4], bool resetAfter,
+                     SilhouetteVisitor visit, void* context);
+
+// Created by the loader thread; null until then. Live for the whole run.
 extern Character* plainCharacter;  // kind 2
 extern Character* redCharacter;    // kind 1

@@ -1,0 +1,207 @@
+#include "motion/simulation.h"
+
+#include <GL/glu.h>
+
+#include "app/states.h"
+#include "motion/character.h"
+#include "motion/sceneloader.h"
+
+int scenePhase = PHASE_LOOPING;
+bool waiting = false;
+bool cameraFollowing = true;
+int cameraIndex = 0;
+int lapCount = 0;
+double cameraTarget[6] = {0, 0, 0, 0, 0, 0};
+int blinkCounter = 0;
+Camera* camera = nullptr;
+
+namespace {
+
+// Script indices, in path samples.
+constexpr int PLAIN_LOOP_END = 150;   // plain index after which it loops (or parks)
+constexpr int RED_LOOP_END = 300;     // red index after which it loops (or parks)
+constexpr int RED_HEAD_START = 100;   // red index at which the plain one sets off
+constexpr int RED_FOLLOW_START = 140; // red index at which the camera takes over
+constexpr int CAMERA_LAST = 570;      // last camera sample flown
+constexpr int CAMERA_PLAIN_REWIND = 370;
+constexpr int PLAIN_SKIP_TO = 120;    // where the first waiting lap puts them
+constexpr int RED_SKIP_TO = 280;
+constexpr int PAN_TICKS = 50;
+
+Vec3d vec(double x, double y, double z) {
+    Vec3d v;
+    v.x = x;
+    v.y = y;
+    v.z = z;
+    return v;
+}
+
+// One sample of `path` as position and heading; returns its index.
+int takeStep(SplinePath* path, Vec3d* position, double* heading) {
+    int index = 0;
+    path->nextSample(position, heading, nullptr, nullptr, false, false, &index);
+    return index;
+}
+
+void pose(Character* character, const Vec3d& p, double heading) {
+    character->setPose(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z),
+                       static_cast<float>(heading));
+}
+
+int walk(SplinePath* path, Character* character) {
+    Vec3d p;
+    double heading = 0.0;
+    const int index = takeStep(path, &p, &heading);
+    pose(character, p, heading);
+    return index;
+}
+
+// Out of sight below the terrain.
+void park(Character* character) { character->setPose(0.0f, -50.0f, 0.0f, 0.0f); }
+
+void takeCameraSample() {
+    Vec3d p;
+    cameraPath->nextSample(&p, &cameraTarget[3], &cameraTarget[4], &cameraTarget[5], true, false,
+                           &cameraIndex);
+    cameraTarget[0] = p.x;
+    cameraTarget[1] = p.y;
+    cameraTarget[2] = p.z;
+}
+
+void followStep() {
+    Vec3d redPosition;
+    double redHeading = 0.0;
+    const int iR = takeStep(redPath, &redPosition, &redHeading);
+    if (iR == RED_FOLLOW_START) redCharacter->startPitch(40);
+    pose(redCharacter, redPosition, redHeading);
+
+    const int iP = walk(plainPath, plainCharacter);
+    if (iP == 1) plainCharacter->startPitch(30);
+
+    if (cameraFollowing) {
+        if (cameraIndex < CAMERA_LAST) {
+            takeCameraSample();
+            if (cameraIndex == CAMERA_PLAIN_REWIND) plainPath->rewind();
+        } else {
+            waiting = true;
+            if (iR == 1) {
+                ++lapCount;
+                if (lapCount == 2) {
+                    restartWalk();
+                    plainPath->seek(0);
+                    redPath->seek(0);
+                } else {
+                    plainPath->seek(PLAIN_SKIP_TO);
+                    redPath->seek(RED_SKIP_TO);
+                }
+            }
+            if (lapCount == 1) {
+                if (iR == RED_LOOP_END) redCharacter->startPitch(40);
+                if (iP == 140) plainCharacter->startPitch(30);
+            }
+        }
+    }
+    cameraFollowing = camera->update(
+        static_cast<float>(cameraTarget[0]), static_cast<float>(cameraTarget[1]),
+        static_cast<float>(cameraTarget[2]), static_cast<float>(cameraTarget[3]),
+        static_cast<float>(cameraTarget[4]), static_cast<float>(cameraTarget[5]));
+}
+
+}  // namespace
+
+Camera::Camera() { reset(); }
+
+void Camera::reset() {
+    eye = vec(164.7720184326, 41.4443855286, 45.1201820374);
+    center = vec(0.0, 0.0, 0.0);
+    up = vec(0.0, 1.0, 0.0);
+    mode = 1;
+}
+
+bool Camera::update(float x, float y, float z, float dx, float dy, float dz) {
+    if (mode == 1) {
+        blendTime += 1.0;
+        center.x += dx * blendTime * 0.02;
+        center.y += dy * blendTime * 0.02;
+        center.z += dz * blendTime * 0.02;
+        if (blendTime == PAN_TICKS) {
+            mode = 2;
+            blendTime = 0.0;
+        }
+        return false;
+    }
+    eye = vec(x, y, z);
+    center = vec(static_cast<double>(x) + dx, static_cast<double>(y) + dy,
+                 static_cast<double>(z) + dz);
+    return true;
+}
+
+void Camera::apply() const {
+    gluLookAt(eye.x, eye.y, eye.z, center.x, center.y, center.z, up.x, up.y, up.z);
+}
+
+void restartWalk() {
+    lapCount = 0;
+    if (camera) camera->reset();
+    if (cameraPath) {
+        cameraPath->rewind();
+        takeCameraSample();
+    }
+    started = false;
+    scenePhase = PHASE_LOOPING;
+    waiting = false;
+}
+
+void simulationStep() {
+    if (demoState != STATE_SCENE) return;
+    ++blinkCounter;
+    if (!plainPath || !redPath || !cameraPath || !plainCharacter || !redCharacter || !camera) return;
+
+    switch (scenePhase) {
+    case PHASE_LOOPING: {
+        const int iP = walk(plainPath, plainCharacter);
+        if (iP > PLAIN_LOOP_END) {
+            if (started) {
+                park(plainCharacter);
+                scenePhase = PHASE_RED_FINISH;
+            }
+            plainPath->rewind();
+        }
+        const int iR = walk(redPath, redCharacter);
+        if (iR > RED_LOOP_END) redPath->rewind();
+        break;
+    }
+    case PHASE_RED_FINISH: {
+        park(plainCharacter);
+        const int iR = walk(redPath, redCharacter);
+        if (started && iR > RED_LOOP_END) {
+            redPath->rewind();
+            park(redCharacter);
+            scenePhase = PHASE_PARKED;
+        }
+        break;
+    }
+    case PHASE_PARKED:
+        park(redCharacter);
+        park(plainCharacter);
+        scenePhase = PHASE_RED_START;
+        break;
+    case PHASE_RED_START: {
+        const int iR = walk(redPath, redCharacter);
+        park(plainCharacter);
+        if (iR == RED_HEAD_START) scenePhase = PHASE_PLAIN_START;
+        break;
+    }
+    case PHASE_PLAIN_START: {
+        const int iR = walk(redPath, redCharacter);
+        if (iR == RED_FOLLOW_START) scenePhase = PHASE_FOLLOW;
+        walk(plainPath, plainCharacter);
+        break;
+    }
+    case PHASE_FOLLOW:
+        followStep();
+        break;
+    default:
+        break;
+    }
+}
