@@ -134,15 +134,4 @@ TEST_F(WindowGl, LightIsADirectionalWhiteLightWithoutAmbientOrSpecular) {
     EXPECT_EQ(position[2], 50.0f);
 }
 
-TEST_F(WindowGl, LightPositionFollowsTheModelviewInForceWhenApplied) {
-    glLoadIdentity();
-    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);  // x turns into y
-    Light(1.0f, 0.0f, 0.0f).apply();
-    glLoadIdentity();
-    GLfloat value[4];
-    glGetLightfv(GL_LIGHT0, GL_POSITION, value);
-    EXPECT_NEAR(value[0], 0.0f, 1e-6);
-    EXPECT_NEAR(value[1], 1.0f, 1e-6);
-}
-
 }  // namespace

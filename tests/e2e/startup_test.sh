@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Start-up, end to end: the question answered No gives a window of 800 x 600
+# at (10, 10), the frames-per-second line comes about once a second, and
+# Escape leads through the closing screen to a clean end.
+#
+# Usage: startup_test.sh PATH/TO/quelm PATH/TO/data
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+e2e_init "$@"
+start_xvfb 1024x768x24
+make_workdir
+start_quelm
+
+answer_no
+wait_window 60
+geometry="$(window_geometry)"
+[ "$geometry" = "800x600+10+10" ] || fail "answered No, the window is $geometry, not 800x600+10+10"
+
+# The first idle call reports at once with the figure 1, then one report
+# follows each second (each covers slightly more than a second of frames).
+FPS_LINE='^Current Frames Per Second: [0-9]+$'
+wait_output "$FPS_LINE" 30 1
+first="$(grep -m 1 -E "$FPS_LINE" "$E2E_TMP/stdout.txt")"
+[ "$first" = "Current Frames Per Second: 1" ] || fail "the first report is '$first', not the figure 1"
+startMs=$(($(date +%s%N) / 1000000))
+wait_output "$FPS_LINE" 20 4
+elapsedMs=$(($(date +%s%N) / 1000000 - startMs))
+e2e_log "reports 1 to 4 took $elapsedMs ms"
+# Three intervals of just over a second; generous on top for a loaded machine.
+if ((elapsedMs < 2800 || elapsedMs > 9000)); then
+    fail "three report intervals took $elapsedMs ms, not about 3 s"
+fi
+if grep -E '^Current Frames Per Second' "$E2E_TMP/stdout.txt" | grep -v -q -E "$FPS_LINE"; then
+    fail "a malformed report line: $(grep -E '^Current Frames' "$E2E_TMP/stdout.txt" | grep -v -E "$FPS_LINE" | head -n 1)"
+fi
+if (($(count_output '^Current Frames Per Second: 0$') > 0)); then
+    fail "a report of 0 frames: the window is not being redrawn"
+fi
+
+[ -n "${E2E_SCREENSHOTS:-}" ] && screenshot "$E2E_SCREENSHOTS/startup.png"
+[ -f "$QUELM_WORKDIR/messages.log" ] || fail "messages.log was not created in the working directory"
+
+# Escape from the title: the closing screen ends the program by itself.
+send_key Escape
+wait_exit 40
+[ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS after Escape"
+if grep -q -E 'ERROR: AddressSanitizer|runtime error:' "$E2E_TMP/stderr.txt"; then
+    fail "sanitizer reports on standard error"
+fi
+e2e_log "passed"
