@@ -93,7 +93,11 @@ protected:
     }
     void TearDown() override { messageLog.reopen(nullptr); }
 
-    std::string log() const { return readTextFile(dir.file("messages.log")); }
+    // The log's file is buffered: reopening it writes out what it holds.
+    std::string log() {
+        messageLog.reopen("messages.log");
+        return readTextFile(dir.file("messages.log"));
+    }
 
     // Checks an item against a table row: points, steps and which file it read.
     static void expectRow(const LetteringItem& item, const Row& row) {

@@ -82,7 +82,11 @@ protected:
         glDisable(GL_LIGHTING);
     }
 
-    std::string log() const { return readTextFile(dir.file("messages.log")); }
+    // The log's file is buffered: reopening it writes out what it holds.
+    std::string log() {
+        messageLog.reopen("messages.log");
+        return readTextFile(dir.file("messages.log"));
+    }
 
     TempDir dir;
 };
