@@ -1,0 +1,72 @@
+# shellcheck shell=bash
+# Shared by demo.sh and test.sh: the Debian packages the project needs, their
+# installation, and the release build into build/. Source it; it defines
+# functions only. Each function prints little and returns non-zero on failure.
+
+# Everything the build, the data generator, the tests and the fuzzers need.
+QUELM_PACKAGES=(
+    g++ make cmake pkg-config
+    freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
+    libsdl2-dev libsdl2-mixer-dev
+    libmp3lame-dev libfreetype-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox
+    clang libclang-rt-14-dev
+    lib3ds-dev libassimp-dev libstb-dev
+)
+
+QUELM_JOBS="${QUELM_JOBS:-$(nproc 2>/dev/null || echo 2)}"
+
+say() { echo "[$(basename "$0")] $*"; }
+
+# Installs the packages of QUELM_PACKAGES that are missing (nothing to do,
+# nothing printed, when all are there).
+ensure_packages() {
+    if ! command -v dpkg-query >/dev/null; then
+        say "not a Debian system: make sure these are installed: ${QUELM_PACKAGES[*]}"
+        return 0
+    fi
+    local installed missing=() p
+    installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${QUELM_PACKAGES[@]}" 2>/dev/null |
+        awk '$NF == "installed" && $(NF-1) == "ok" { print $1 }')"
+    for p in "${QUELM_PACKAGES[@]}"; do
+        grep -qx -- "$p" <<<"$installed" || missing+=("$p")
+    done
+    ((${#missing[@]} == 0)) && return 0
+
+    say "installing missing packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" != 0 ]; then
+        command -v sudo >/dev/null || { say "not root and no sudo: install them as root first"; return 1; }
+        sudo=(sudo)
+    fi
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
+        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+        say "package installation failed"
+        return 1
+    fi
+}
+
+# Runs "$@" with its output in LOG; on failure shows the end of LOG.
+run_logged() {
+    local log="$1"
+    shift
+    if "$@" >"$log" 2>&1; then return 0; fi
+    say "failed: $* (last lines of $log follow)"
+    tail -n 60 "$log"
+    return 1
+}
+
+# Configures (once) and builds DIR with extra cmake arguments; the default
+# target of a release build includes the generated data in DIR/data.
+build_tree() {
+    local dir="$1"
+    shift
+    mkdir -p "$dir"
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        run_logged "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" || return 1
+    fi
+    run_logged "$dir/build.log" cmake --build "$dir" -j "$QUELM_JOBS"
+}
+
+build_release() { build_tree build; }
