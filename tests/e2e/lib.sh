@@ -99,7 +99,8 @@ start_xvfb() {
         sleep 0.1
     done
     [ -s "$displayFile" ] || fail "Xvfb gave no display number in 10 s"
-    export DISPLAY=":$(head -n 1 "$displayFile")"
+    DISPLAY=":$(head -n 1 "$displayFile")"
+    export DISPLAY
     unset WAYLAND_DISPLAY
     e2e_log "Xvfb on $DISPLAY ($screen)"
 }
