@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/log.h"
@@ -75,12 +76,29 @@ int fallbackPolls = 0;
 
 bool stopRequested() { return loaderStopRequested.load(std::memory_order_acquire); }
 
+// How long the exit waits for a loader that is still reading. A file read
+// normally ends in milliseconds; a read that hangs (a pipe nobody writes,
+// a dead network share) must not keep the program from ending.
+constexpr unsigned int LOADER_EXIT_WAIT_MS = 10000;
+constexpr unsigned int LOADER_EXIT_POLL_MS = 2;
+
 // Runs at exit before the log and the music are destroyed (registered after
-// both were constructed), so the loader never writes into a closed log.
+// both were constructed), so the loader never writes into a closed log. If
+// the loader does not finish in time, what is buffered is written out and
+// the process ends at once, skipping the destructors it would race with;
+// every exit of this program reports 0.
 void waitForLoaderAtExit() {
     loaderStopRequested.store(true, std::memory_order_release);
     if (onLoaderThread || !runningLoader) return;
-    while (pollThreadExit(runningLoader) == STILL_ACTIVE) sleepMilliseconds(2);
+    for (unsigned int waited = 0; pollThreadExit(runningLoader) == STILL_ACTIVE;
+         waited += LOADER_EXIT_POLL_MS) {
+        if (waited >= LOADER_EXIT_WAIT_MS) {
+            logWarning("exit", "the loader thread is still reading; ending without it");
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
+        sleepMilliseconds(LOADER_EXIT_POLL_MS);
+    }
 }
 
 // Starts the loader; on failure says so and arranges the load on this

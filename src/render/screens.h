@@ -17,7 +17,8 @@
 // screen's end, the window being closed): an exit handler, registered when
 // the loader starts, asks the loader to stop at its next object and waits
 // for it, so the message log and the sound layer are destroyed only after
-// the loader has finished writing.
+// the loader has finished writing. A loader stuck in a read for 10 s is left
+// behind: buffered output is written and the process ends with status 0.
 #pragma once
 
 struct ThreadHandle;
