@@ -65,7 +65,10 @@ run_ctest() {
 
 release_tests() { run_ctest build; }
 
-sanitized_build() { build_tree build-asan -DQUELM_SANITIZE=ON -DQUELM_DATA=OFF -DQUELM_BENCH=OFF; }
+# Its end-to-end tests run the sanitized program on the release build's data.
+sanitized_build() {
+    build_tree build-asan -DQUELM_SANITIZE=ON -DQUELM_DATA=OFF -DQUELM_BENCH=OFF -DQUELM_E2E_DATA="$PWD/build/data"
+}
 # Mesa keeps about 2 MB until exit that the leak checker would report.
 sanitized_tests() { ASAN_OPTIONS="detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}" run_ctest build-asan; }
 

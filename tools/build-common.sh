@@ -63,7 +63,16 @@ build_tree() {
     local dir="$1"
     shift
     mkdir -p "$dir"
-    if [ ! -f "$dir/CMakeCache.txt" ]; then
+    # Configure on first use, and again when an option is not yet in the cache
+    # with the value asked for (cmake re-runs itself for changed CMakeLists).
+    local configure=0 option name value
+    [ -f "$dir/CMakeCache.txt" ] || configure=1
+    for option in "$@"; do
+        name="${option#-D}" && name="${name%%=*}" && value="${option#*=}"
+        grep -q -x -F -e "$name:BOOL=$value" -e "$name:PATH=$value" -e "$name:STRING=$value" -e "$name:UNINITIALIZED=$value" \
+            "$dir/CMakeCache.txt" 2>/dev/null || configure=1
+    done
+    if ((configure)); then
         run_logged "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" || return 1
     fi
     run_logged "$dir/build.log" cmake --build "$dir" -j "$QUELM_JOBS"
