@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The whole run, end to end, as a viewer sees it: the question answered No,
+# the title words fly in, d, the loading screen, the scene with "Press d to
+# start", d again and the script runs, Escape, the closing screen, and the
+# program ends by itself with status 0 about five seconds after the last
+# closing word arrived. Standard output has the frames-per-second lines and
+# "messages.log" has no error.
+#
+# The plain character's model is handed to the program through a named pipe,
+# so the loading screen stays up until this script has looked at it.
+# With E2E_SCREENSHOTS=DIR set, the four screens are saved there as PNG.
+#
+# Usage: full_run_test.sh PATH/TO/quelm PATH/TO/data
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/run_lib.sh"
+
+e2e_init "$@"
+start_xvfb 1024x768x24
+make_workdir_with_held_model quelm.3DS
+start_quelm
+
+answer_no
+wait_window 60
+
+# 70 + 50 + 4 x 70 = 400 frames until the sixth title word has arrived.
+wait_frames 460 120
+save_screen title
+press d
+sleep 1.5
+save_screen loading
+check_screen_is_loading
+release_held_model
+
+# The scene: first "Press d to start", then the script runs after d.
+wait_scene 60
+sleep 2
+save_screen scene_waiting
+press d
+sleep 6
+save_screen scene
+quelm_running || fail "the program ended during the scene"
+
+# The closing screen: two words fly in (50 + 70 frames), the last picture
+# is held for 5 s, and no frame is drawn (nor figure printed) meanwhile.
+press Escape
+escapeMs=$(now_ms)
+wait_quiet_output 30
+save_screen closing
+wait_exit 30
+endMs=$(now_ms)
+[ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS"
+heldMs=$((endMs - LAST_OUTPUT_MS))
+e2e_log "closing took $((endMs - escapeMs)) ms; the last report came $heldMs ms before the end"
+# The last report is at most a second older than the start of the wait.
+((heldMs >= 4900 && heldMs <= 7500)) || fail "the end came $heldMs ms after the last report, not about 5 s"
+
+(($(count_output '^Current Frames Per Second: [0-9]+$') >= 10)) || fail "too few frames-per-second lines"
+check_log_clean
+e2e_log "passed"
