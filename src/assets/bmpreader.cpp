@@ -313,6 +313,22 @@ bool decodeBmpMemory(const uint8_t* data, size_t size, RgbImage* image, std::str
     return failure == nullptr;
 }
 
+bool inspectBmpMemory(const uint8_t* data, size_t size, BmpHeaderInfo* info, std::string* message) {
+    DibHeader h;
+    size_t paletteStart = 0, entryBytes = 0, pixelStart = 0;
+    uint32_t masks[3] = {0, 0, 0};
+    if (const char* failure = readHeader(data, size, h, paletteStart, entryBytes, masks, pixelStart)) {
+        if (message) *message = failure;
+        return false;
+    }
+    info->width = static_cast<int32_t>(h.width);
+    info->height = static_cast<int32_t>(h.height);
+    info->bitCount = h.bitCount;
+    info->headerSize = static_cast<int>(h.size);
+    info->compression = h.compression;
+    return true;
+}
+
 bool decodeBmpFile(const char* path, RgbImage* image, std::string* message) {
     const MappedFile file(path);
     if (!file.data()) {

@@ -20,6 +20,21 @@ bool decodeBmpFile(const char* path, RgbImage* image, std::string* message);
 // Same as decodeBmpFile on bytes in memory (no open failure, so no path).
 bool decodeBmpMemory(const uint8_t* data, size_t size, RgbImage* image, std::string* message);
 
+// What the headers of a BMP say, for inspection tools: the height as stored
+// (negative for pictures stored top row first), the DIB header's size (12 or
+// 40) and the compression code (0 none, 1 RLE8, 2 RLE4, 3 bit fields, ...).
+struct BmpHeaderInfo {
+    int32_t width = 0;
+    int32_t height = 0;
+    int bitCount = 0;
+    int headerSize = 0;
+    uint32_t compression = 0;
+};
+
+// Reads only the headers; false with the decoder's message when they are
+// unreadable (a picture whose headers read may still fail to decode).
+bool inspectBmpMemory(const uint8_t* data, size_t size, BmpHeaderInfo* info, std::string* message);
+
 // Decodes the file; on failure shows the message in the "Error" box and
 // returns null. The caller owns the result.
 RgbImage* LoadDibImage(const char* path);

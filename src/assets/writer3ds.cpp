@@ -157,6 +157,7 @@ std::vector<uint8_t> writeBmp24(int width, int height, const uint8_t* rgb) {
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // An empty vector may hold no buffer at all, and fwrite wants one.
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
