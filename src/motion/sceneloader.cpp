@@ -16,7 +16,11 @@ constexpr int PATH_TYPE = 3;
 
 SplinePath* loadPath(Vec3d** points, const char* fileName, int samples) {
     const std::string path = std::string("models/") + fileName;
+    Vec3d* const previous = *points;
     pointCount = initAnimations(points, path.c_str());
+    // The paths keep no pointer into the arrays, so an array that a later
+    // file replaces (the first street file's) is no longer needed.
+    if (previous && *points != previous) delete[] previous;
     // A file that failed to open leaves the array pointer as it was; the
     // path must then read no point from it.
     const int usable = pointCount > 0 ? pointCount : 0;

@@ -5,7 +5,7 @@
 #pragma once
 #include "motion/splinepath.h"
 
-extern Vec3d* pathPoints;       // points of the last street file read; kept for the run
+extern Vec3d* pathPoints;       // points of the last street file read (the earlier array is freed)
 extern Vec3d* cameraPoints;     // points of the camera file; kept for the run
 extern int pointCount;          // count returned by the last file read
 extern SplinePath* plainPath;   // 250 samples from "street_2.ase"; null until loaded
