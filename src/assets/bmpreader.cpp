@@ -29,11 +29,11 @@ constexpr uint32_t BI_RLE8 = 1;
 constexpr uint32_t BI_RLE4 = 2;
 constexpr uint32_t BI_BITFIELDS = 3;
 
-// Largest picture accepted: 64 M pixels (192 MB decoded), far beyond any
-// texture an OpenGL 1.1 implementation takes, so a damaged header cannot
-// make the reader claim gigabytes. RLE data can describe any size in a few
-// bytes, so the file's length alone is no bound.
-constexpr int64_t MAX_PIXELS = int64_t(1) << 26;
+// Largest picture accepted: 16 M pixels (4096 x 4096, 48 MB decoded), well
+// beyond the demo's textures and what GLU scales them to, so a damaged
+// header cannot make the reader claim gigabytes. RLE data can describe any
+// size in a few bytes, so the file's length alone is no bound.
+constexpr int64_t MAX_PIXELS = int64_t(1) << 24;
 
 // The header in its 40-byte form, whichever form the file used.
 struct DibHeader {

@@ -399,13 +399,18 @@ bool Reader3DS::Import3DS(Model* model, const char* fileName) {
         logError("Import3DS", formatPath("Unable to find the file: %s!", fileName).c_str());
         return false;
     }
-    impl->in = ByteCursor(impl->file.data(), impl->file.size());
+    const bool read = ImportBytes(model, impl->file.data(), impl->file.size(), fileName);
+    std::vector<uint8_t>().swap(impl->file);
+    return read;
+}
+
+bool Reader3DS::ImportBytes(Model* model, const uint8_t* data, size_t size, const char* name) {
+    impl->in = ByteCursor(data, size);
     impl->damaged = false;
     Chunk primary;
     impl->readChunkHeader(primary);
     if (primary.id != CHUNK_PRIMARY || primary.bytesRead < HEADER_BYTES) {
-        logError("Import3DS", formatPath("Unable to load PRIMARY chuck from file: %s!", fileName).c_str());
-        std::vector<uint8_t>().swap(impl->file);
+        logError("Import3DS", formatPath("Unable to load PRIMARY chuck from file: %s!", name).c_str());
         return false;
     }
     impl->processNextChunk(*model, primary, 0);
@@ -414,12 +419,12 @@ bool Reader3DS::Import3DS(Model* model, const char* fileName) {
     size_t dropped = 0;
     for (ModelObject& object : model->objects) dropped += repairObject(object);
     if (impl->damaged)
-        logWarning("Import3DS", formatPath("The file is cut short or damaged; kept what it holds: %s", fileName).c_str());
+        logWarning("Import3DS", formatPath("The file is cut short or damaged; kept what it holds: %s", name).c_str());
     if (dropped)
         logWarning("Import3DS",
-                   formatPath("Faces naming vertices beyond their object's vertex list were dropped: %s", fileName).c_str());
+                   formatPath("Faces naming vertices beyond their object's vertex list were dropped: %s", name).c_str());
     ComputeVertexNormals(model);
-    std::vector<uint8_t>().swap(impl->file);
+    impl->in = ByteCursor();
     return true;
 }
 
