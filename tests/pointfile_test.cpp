@@ -206,3 +206,15 @@ TEST(PointFile, WindowsLineEndsReadTheSame) {
     ASSERT_EQ(r.count, 2);
     expectPoint(r.points[1], 4, 6, -5);
 }
+
+TEST(PointFile, ANulByteInTheLeadInHidesNothing) {
+    ScratchDir dir;
+    std::string line = pointLine("0", "1", "2", "3");
+    line[5] = '\0';
+    writeText("nul.ase", "*COUNT 2\n" + line + pointLine("1", "4", "5", "6"));
+    Read r;
+    readFile("nul.ase", &r);
+    ASSERT_EQ(r.count, 2);
+    expectPoint(r.points[0], 1, 3, -2);
+    expectPoint(r.points[1], 4, 6, -5);
+}

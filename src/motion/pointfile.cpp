@@ -34,13 +34,21 @@ class LineReader {
 public:
     explicit LineReader(std::FILE* file) : file(file) {}
 
-    // Next chunk of at most 99 characters; false at the end of the file.
+    // Next chunk of at most 99 characters, up to and including its line
+    // end; false at the end of the file. Read character by character so
+    // that a stray NUL byte cannot hide the rest of the chunk.
     bool next() {
-        if (!std::fgets(buffer, LINE_BUFFER, file)) return false;
+        length = 0;
+        int c = 0;
+        while (length < LINE_BUFFER - 1 && (c = std::fgetc(file)) != EOF) {
+            buffer[length++] = static_cast<char>(c);
+            if (c == '\n') break;
+        }
+        if (length == 0) return false;
+        buffer[length] = '\0';
         lineNumber = nextLineNumber;
         continuation = lastWasCut;
-        length = static_cast<int>(std::strlen(buffer));
-        lastWasCut = length == 0 || buffer[length - 1] != '\n';
+        lastWasCut = buffer[length - 1] != '\n';
         if (!lastWasCut) ++nextLineNumber;
         return true;
     }
