@@ -245,17 +245,6 @@ TEST_F(LetteringTest, TitleSetHoldsItsNineWordsAndTheBackdrop) {
     EXPECT_EQ(countLines(log(), "Error in"), 0);
 }
 
-TEST_F(LetteringTest, TitleSetBuildsEveryItemWhenWordModelsAreMissing) {
-    TitleLettering set;
-    for (int i = 0; i < 9; ++i) {
-        ASSERT_NE(set.items[i], nullptr);
-        EXPECT_EQ(set.items[i]->model.objectCount, 0);
-        EXPECT_EQ(set.items[i]->stepCount, TITLE_ROWS[i].steps);
-    }
-    EXPECT_EQ(countLines(log(), "Error in Import3DS: "), 9);
-    expectBackdrop(set.textures);
-}
-
 TEST_F(LetteringTest, ClosingSetHoldsItsTwoWordsAndTheBackdrop) {
     for (const Row& row : CLOSING_ROWS) ASSERT_TRUE(writeSquare(row.file, row.name, 200, 10, 10, 20));
     ClosingLettering set;

@@ -205,15 +205,4 @@ TEST_F(SkyTerrainTest, TerrainReadsTerrainFileAndFollowsTheCallersLighting) {
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
 }
 
-TEST_F(SkyTerrainTest, MissingTerrainModelLogsOneErrorAndDrawsNothing) {
-    Terrain* terrain = new Terrain();
-    EXPECT_EQ(countLines(log(), "Error in Import3DS: "), 1);
-    terrain->loadTextures();
-    terrain->buildDisplayList();
-    const std::vector<unsigned char> empty = readFrame();
-    terrain->draw();
-    EXPECT_TRUE(readFrame() == empty);
-    delete terrain;
-}
-
 }  // namespace
