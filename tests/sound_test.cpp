@@ -321,8 +321,14 @@ TEST_F(SoundTest, TheDeviceReceivesTheTrackLoopingWithoutAGap) {
         EXPECT_STREQ(player.fileName, "track.wav");
         player.play();
         EXPECT_EQ(player.channel, 0);
-        // The disk device consumes in real time: long enough for two loops.
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        // The disk device consumes in real time; wait for three passes of the
+        // track (and give up after ten seconds on a very busy machine).
+        const auto wanted = static_cast<std::streamoff>(3 * track.size() * sizeof(Frame));
+        for (int waited = 0; waited < 10000; waited += 20) {
+            std::ifstream file(dir.file("device.raw"), std::ios::binary | std::ios::ate);
+            if (file && file.tellg() > wanted) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
     const std::vector<Frame> played = readRawFrames(dir.file("device.raw"));
     size_t start = 0;
