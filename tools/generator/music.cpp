@@ -548,7 +548,9 @@ void pluck(Mix& mix, double beat, int pitch, double velocity, float pan) {
 }
 
 // Two detuned sawtooths and a square an octave below, with delayed vibrato and
-// a glide from the previous note when the two are joined.
+// a short glide from the previous note when the two are joined.
+constexpr double GLIDE_SECONDS = 0.04;
+
 void lead(Mix& mix, double beat, double beats, int pitch, int glideFrom, double velocity) {
     const Routing route{0.0f, 0.26f, 0.26f, 0.0f};
     const size_t start = frameAt(beat);
@@ -567,7 +569,8 @@ void lead(Mix& mix, double beat, double beats, int pitch, int glideFrom, double 
         if (i % 8 == 0) {
             const double t = static_cast<double>(i) / SAMPLE_RATE;
             double current = pitch;
-            if (glideFrom >= 0 && t < 0.06) current = glideFrom + (pitch - glideFrom) * (t / 0.06);
+            if (glideFrom >= 0 && t < GLIDE_SECONDS)
+                current = glideFrom + (pitch - glideFrom) * (t / GLIDE_SECONDS);
             const double vibratoDepth = std::clamp((t - 0.22) / 0.3, 0.0, 1.0) * 0.18;
             current += vibratoDepth * std::sin(2.0 * PI * 5.4 * t);
             f = midiFrequency(current);
@@ -836,7 +839,9 @@ void playMelody(Mix& mix, const std::vector<Note>& notes, double velocity, int t
     for (size_t i = 0; i < notes.size(); ++i) {
         if (notes[i].pitch < 0) continue;
         int glide = -1;
-        if (i > 0 && notes[i - 1].pitch >= 0) glide = notes[i - 1].pitch + transpose;
+        // Steps up to a fifth slide into place; wider leaps land directly.
+        if (i > 0 && notes[i - 1].pitch >= 0 && std::abs(notes[i].pitch - notes[i - 1].pitch) <= 7)
+            glide = notes[i - 1].pitch + transpose;
         lead(mix, notes[i].beat, notes[i].beats, notes[i].pitch + transpose, glide,
              human(velocity));
     }
