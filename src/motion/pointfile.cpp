@@ -173,7 +173,11 @@ int initAnimations(Vec3d** points, const char* fileName) {
         logError("initAnimations", "file not opened\n");
         return 0;
     }
-    LineReader reader(file.get());
+    return readPointStream(points, file.get(), fileName);
+}
+
+int readPointStream(Vec3d** points, std::FILE* file, const char* fileName) {
+    LineReader reader(file);
 
     if (!reader.next()) {
         reportMalformed(fileName, 1, "the file is empty; expected a header with the point count");

@@ -5,6 +5,7 @@
 // read at most 99 characters at a time; the rest of a longer line counts as
 // the next line. Runs on the loader thread; no OpenGL.
 #pragma once
+#include <cstdio>
 
 struct Vec3d {
     double x = 0, y = 0, z = 0;
@@ -22,6 +23,11 @@ struct Vec3d {
 // header promises) logs one "initAnimations" error naming the file and the
 // line, and returns the points read before it.
 int initAnimations(Vec3d** points, const char* fileName);
+
+// The same reading from a stream that is already open (read from where it
+// stands, not closed); `name` stands for the file in the log lines. Always
+// stores a new array through *points.
+int readPointStream(Vec3d** points, std::FILE* file, const char* name);
 
 // The decimal number at the start of `text` (at most `length` characters
 // are looked at): leading white space, an optional sign, digits with an

@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed corpus: small well-formed 3DS and BMP files of
-// every kind the readers handle, from the writers the tests use.
-//   fuzz_seeds DIR   (creates DIR/3ds and DIR/bmp, which must not exist yet
+// every kind the readers handle, from the writers the tests use, and two
+// point files.
+//   fuzz_seeds DIR   (creates DIR/3ds, DIR/bmp and DIR/points, which must not exist yet
 //                     or be empty)
 #include <sys/stat.h>
 
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
     mkdir(dir.c_str(), 0755);
     mkdir((dir + "/3ds").c_str(), 0755);
     mkdir((dir + "/bmp").c_str(), 0755);
+    mkdir((dir + "/points").c_str(), 0755);
     bool ok = save(dir + "/3ds/plain.3ds", model3ds(false, 3));
     ok = save(dir + "/3ds/textured.3ds", model3ds(true, 4)) && ok;
     ok = save(dir + "/3ds/material.3ds", oddMaterial()) && ok;
@@ -132,5 +134,14 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> oldPalette;
     for (int i = 0; i < 256; ++i) oldPalette.insert(oldPalette.end(), {uint8_t(i), uint8_t(255 - i), 7});
     ok = save(dir + "/bmp/old8.bmp", bmp(2, 2, 8, 0, true, oldPalette, {0, 1, 0, 0, 2, 3, 0, 0})) && ok;
+
+    // Point files: a conforming one with indices of two widths, and one that
+    // ends early after a line without its tabs.
+    const std::string line = "\t\t\t*PATH_POINT_SAMPLE\t";
+    const std::string track = "*CONTROL_POS_TRACK 3\n" + line + "0\t1.5\t-2\t3e1\n" + line +
+                              "10\t4\t5\t6\n" + line + "11\t-7.25\t.5\t9\n}\n";
+    const std::string broken = "*CONTROL_POS_TRACK 4\n" + line + "0\t1\t2\t3\n" + line + "1 4 5\n";
+    ok = save(dir + "/points/track.ase", std::vector<uint8_t>(track.begin(), track.end())) && ok;
+    ok = save(dir + "/points/broken.ase", std::vector<uint8_t>(broken.begin(), broken.end())) && ok;
     return ok ? 0 : 1;
 }

@@ -20,7 +20,7 @@ CC=clang CXX=clang++ cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" -DQUELM_FUZZ=ON -DQU
     echo "fuzz: configuring failed" >&2
     exit 1
 }
-cmake --build "$BUILD_DIR" --target fuzz_reader3ds fuzz_bmpreader fuzz_seeds -j"$JOBS" >/dev/null || {
+cmake --build "$BUILD_DIR" --target fuzz_reader3ds fuzz_bmpreader fuzz_pointfile fuzz_seeds -j"$JOBS" >/dev/null || {
     echo "fuzz: building failed (rerun: cmake --build $BUILD_DIR)" >&2
     exit 1
 }
@@ -33,7 +33,7 @@ ARTIFACTS="$BUILD_DIR/fuzz-artifacts"
 mkdir -p "$ARTIFACTS"
 
 status=0
-for pair in "reader3ds:3ds" "bmpreader:bmp"; do
+for pair in "reader3ds:3ds" "bmpreader:bmp" "pointfile:points"; do
     target="${pair%%:*}"
     kind="${pair##*:}"
     corpus="$BUILD_DIR/fuzz-corpus/$kind"  # grows from run to run
