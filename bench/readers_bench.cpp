@@ -128,6 +128,36 @@ void BM_Model_Ours(benchmark::State& state) {
 }
 BENCHMARK(BM_Model_Ours)->Unit(benchmark::kMillisecond);
 
+// Normals alone on one object of growing size: the time should grow
+// linearly with the faces (the reported Big-O).
+void BM_VertexNormals(benchmark::State& state) {
+    Model model;
+    model.objects.emplace_back();
+    model.objectCount = 1;
+    ModelObject& o = model.objects[0];
+    const int side = int(state.range(0));
+    for (int r = 0; r <= side; ++r)
+        for (int c = 0; c <= side; ++c) o.vertices.push_back(Vec3f{float(c), std::sin(c * 0.3f + r * 0.2f), float(r)});
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const int a = r * (side + 1) + c, d = a + side + 1;
+            const int triangles[2][3] = {{a, d, a + 1}, {a + 1, d, d + 1}};
+            for (const auto& corners : triangles) {
+                Face face;
+                for (int j = 0; j < 3; ++j) face.vertexIndex[j] = corners[j];
+                o.faces.push_back(face);
+            }
+        }
+    o.vertexCount = int32_t(o.vertices.size());
+    o.faceCount = int32_t(o.faces.size());
+    for (auto _ : state) {
+        ComputeVertexNormals(&model);
+        benchmark::DoNotOptimize(o.normals.data());
+    }
+    state.SetComplexityN(o.faceCount);
+}
+BENCHMARK(BM_VertexNormals)->RangeMultiplier(2)->Range(16, 128)->Complexity(benchmark::oN);
+
 #if HAVE_LIB3DS
 void BM_Model_Lib3ds(benchmark::State& state) {
     const std::string& path = files().model;
