@@ -10,6 +10,11 @@
 
 #include <cstddef>
 
+// The arrays go to OpenGL as tightly packed floats and byte triples.
+static_assert(sizeof(Vec3f) == 3 * sizeof(float), "Vec3f must be three packed floats");
+static_assert(sizeof(Vec2f) == 2 * sizeof(float), "Vec2f must be two packed floats");
+static_assert(sizeof(Rgb8) == 3, "Rgb8 must be three packed bytes");
+
 namespace {
 
 const Rgb8 WHITE{255, 255, 255};
