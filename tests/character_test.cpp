@@ -228,6 +228,15 @@ TEST(CharacterAnimation, PitchRisesToItsLimitFallsBackAndRests) {
     c.setPose(0, 0, 0, 0);
     EXPECT_EQ(c.pitchState, 1);
     EXPECT_EQ(c.pitchCount, 2);
+
+    // A limit the pitch could never reach is raised to 2: up one step,
+    // down two, idle on the fourth tick.
+    c.startPitch(1);
+    for (int i = 0; i < 3; ++i) c.setPose(0, 0, 0, 0);
+    EXPECT_EQ(c.pitchState, 2);
+    c.setPose(0, 0, 0, 0);
+    EXPECT_EQ(c.pitchState, 0);
+    EXPECT_EQ(c.pitchCount, 0);
 }
 
 TEST(CharacterAnimation, SpinTurnsTenDegreesATickAndComesRound) {

@@ -2,10 +2,13 @@
 // rewind) and the paths the scene may be handed from odd point files.
 #include "motion/splinepath.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
+
+#include "support/glcontext.h"
 
 namespace {
 
@@ -216,4 +219,39 @@ TEST(SplinePathWalking, SeekAndRewindChooseTheNextSample) {
     EXPECT_EQ(take(path, true, false).index, 249);
     path.seek(-3);
     EXPECT_EQ(take(path, true, false).index, 0);
+}
+
+TEST(SplinePathDrawing, AYellowStripThroughTheSamplesLeavesTheColourCyan) {
+    if (!ensureGlContext(800, 600)) GTEST_SKIP() << "no display";
+    glViewport(0, 0, 800, 600);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // From x = -0.5 to 0.5 in 10 samples: the strip ends on the last
+    // sample, x = 0.4, not on the last point.
+    const double row = 303.5 / 300.0 - 1.0;  // through the centres of window row 303
+    const Vec3d points[] = {v(-0.5, row, 0), v(0.5, row, 0)};
+    SplinePath path(2, points, 10, 3, 0, 0);
+    path.drawLines();
+    glFinish();
+    unsigned char rgb[3];
+    readPixel(400, 303, rgb);  // x = 0
+    EXPECT_EQ(rgb[0], 255);
+    EXPECT_EQ(rgb[1], 255);
+    EXPECT_EQ(rgb[2], 0);
+    readPixel(555, 303, rgb);  // just before x = 0.4
+    EXPECT_EQ(rgb[1], 255);
+    readPixel(580, 303, rgb);  // x = 0.45, past the last sample
+    EXPECT_EQ(rgb[1], 0);
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], 0.0f);
+    EXPECT_FLOAT_EQ(colour[1], 1.0f);
+    EXPECT_FLOAT_EQ(colour[2], 1.0f);
 }

@@ -245,7 +245,9 @@ void Character::setPose(float px, float py, float pz, float h) {
 
 void Character::startPitch(int limit) {
     pitchCount = 1;
-    pitchLimit = limit;
+    // Below 2 the count would never meet the limit and the pitch angle
+    // (count / limit) would grow without end.
+    pitchLimit = limit < 2 ? 2 : limit;
     pitchState = 1;
 }
 

@@ -25,7 +25,7 @@ public:
     // 10 degrees, a running pitch by one step.
     void setPose(float x, float y, float z, float heading);
     // Starts the pitch: up over limit - 1 ticks, back down, then idle.
-    // `limit` must be at least 2.
+    // A limit below 2 is taken as 2.
     void startPitch(int limit);
     // GLUT thread: textures, then the three display lists.
     void loadTextures();
