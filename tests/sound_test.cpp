@@ -416,6 +416,12 @@ TEST_F(SoundTest, OneSampleStreamsAtATime) {
     EXPECT_TRUE(FSOUND_StopSound(0));
     EXPECT_EQ(FSOUND_PlaySound(7, a), 7);
     EXPECT_TRUE(FSOUND_StopSound(7));
+
+    // Handles die with the layer: an old one is refused, not followed.
+    FSOUND_Close();
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 2));
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, a), -1);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
 }
 
 TEST_F(SoundTest, ClosingLeavesSDLsOtherSubsystemsRunning) {

@@ -73,6 +73,15 @@ void freeSample(int slot) {
     samples[slot] = nullptr;
 }
 
+// Whether `sample` is one this layer loaded and still holds: a handle from
+// before a Close (or any stray pointer) is refused rather than followed.
+bool isLoaded(const FSOUND_SAMPLE* sample) {
+    if (!sample) return false;
+    for (const FSOUND_SAMPLE* loaded : samples)
+        if (loaded == sample) return true;
+    return false;
+}
+
 // Whether the file's first bytes carry the signature of an audio format.
 // SDL_mixer treats every unrecognised file as a tracker module and reports
 // that decoder's failure, so "not audio at all" is told apart here instead.
@@ -181,8 +190,8 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
         fail(FMOD_ERR_UNINITIALIZED, "FSOUND_Init was not called");
         return -1;
     }
-    if (!sample || channel < FSOUND_FREE || channel >= channelCount) {
-        fail(FMOD_ERR_INVALID_PARAM, !sample ? "no sample" : "channel out of range");
+    if (!isLoaded(sample) || channel < FSOUND_FREE || channel >= channelCount) {
+        fail(FMOD_ERR_INVALID_PARAM, !isLoaded(sample) ? "no such sample" : "channel out of range");
         return -1;
     }
     if (streamBusy() && channel != streamChannel) {

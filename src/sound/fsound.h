@@ -20,7 +20,8 @@
 //   FMOD_ERR_UNINITIALIZED, FMOD_ERR_INVALID_PARAM.
 // - FSOUND_PlaySound(channel, sample): plays `sample` looping forever on
 //   `channel` (-1: the lowest free one) and returns the channel's number, or
-//   -1 on failure. Samples stream through SDL_mixer's single music stream, so
+//   -1 on failure (FMOD_ERR_INVALID_PARAM also for a sample handle the layer
+//   does not hold, such as one from before a Close). Samples stream through SDL_mixer's single music stream, so
 //   one sample plays at a time: a second one while the first plays fails with
 //   FMOD_ERR_CHANNEL_ALLOC; naming the busy channel itself restarts it.
 // - FSOUND_StopSound(channel): stops what `channel` plays (FSOUND_ALL: every
