@@ -377,10 +377,12 @@ namespace {
 // checks. Returns the number of faces dropped.
 size_t repairObject(ModelObject& object) {
     size_t kept = 0;
-    for (const Face& face : object.faces) {
-        bool inside = true;
-        for (int j = 0; j < 3; ++j) inside = inside && face.vertexIndex[j] < object.vertexCount;
-        if (inside) object.faces[kept++] = face;
+    for (size_t f = 0; f < object.faces.size(); ++f) {
+        const int32_t* corner = object.faces[f].vertexIndex;
+        if (corner[0] >= object.vertexCount || corner[1] >= object.vertexCount || corner[2] >= object.vertexCount)
+            continue;
+        if (kept != f) object.faces[kept] = object.faces[f];
+        ++kept;
     }
     const size_t dropped = object.faces.size() - kept;
     object.faces.resize(kept);
