@@ -620,8 +620,7 @@ std::vector<Chord> chordPlan() {
 
 // The pitch of pitch class `pc` in the octave starting at `low`.
 int placeAbove(int pc, int low) {
-    int pitch = low + ((pc - low) % 12 + 12) % 12;
-    return pitch;
+    return low + ((pc - low) % 12 + 12) % 12;
 }
 
 // Velocity letters of a sixteen-step pattern: x accent, o normal, - soft.
@@ -666,23 +665,31 @@ void drums(Mix& mix) {
     const char* OFFBEAT_OPEN = "..x...x...x...x.";
     const char* SHAKER = "-o-o-o-o-o-o-o-o";
 
+    const char* THREE = "x...x...x.......";
+    const char* BACKBEAT_ONCE = "....x...........";
+
     for (int bar = 0; bar < BARS; ++bar) {
-        const bool phraseEnd = bar % 8 == 7;
         if (bar >= 4 && bar < VERSE) pattern(bar, "..-...-...-...-.", closedAt);
         if (bar == VERSE - 1) pattern(bar, "............-o-x", snareAt);
 
         const bool verseGroove = (bar >= VERSE && bar < CHORUS1) || (bar >= OUTRO && bar < FADE);
         const bool chorus = (bar >= CHORUS1 && bar < BREAKDOWN) || (bar >= CHORUS2 && bar < OUTRO);
+        // The last beat of an eight-bar phrase is left to a fill: a snare
+        // roll into a chorus or the breakdown, toms elsewhere.
+        const bool roll = bar == CHORUS1 - 1 || bar == BREAKDOWN - 1;
+        const bool toms = bar % 8 == 7 && (verseGroove || chorus) && !roll;
+        const char* kicks = toms || roll ? THREE : (bar % 4 == 3 ? FOUR_PUSH : FOUR);
+        const char* backbeat = toms || roll ? BACKBEAT_ONCE : BACKBEAT;
         if (verseGroove) {
-            pattern(bar, bar % 4 == 3 ? FOUR_PUSH : FOUR, kickAt);
+            pattern(bar, kicks, kickAt);
             pattern(bar, VERSE_HATS, closedAt);
-            if (bar >= VERSE + 4 || bar >= OUTRO) pattern(bar, BACKBEAT, snareAt);
+            if (bar >= VERSE + 4 || bar >= OUTRO) pattern(bar, backbeat, snareAt);
             if (bar % 2 == 1) pattern(bar, "..............x.", openAt);
         }
         if (chorus) {
-            pattern(bar, bar % 4 == 3 ? FOUR_PUSH : FOUR, kickAt);
-            pattern(bar, BACKBEAT, snareAt);
-            pattern(bar, BACKBEAT, clapAt);
+            pattern(bar, kicks, kickAt);
+            pattern(bar, backbeat, snareAt);
+            pattern(bar, backbeat, clapAt);
             pattern(bar, CHORUS_HATS, closedAt);
             pattern(bar, OFFBEAT_OPEN, openAt);
             if (bar >= CHORUS2) pattern(bar, SHAKER, shakerAt);
@@ -693,16 +700,14 @@ void drums(Mix& mix) {
         }
         if (bar >= FADE + 4 && bar < FADE + 6) pattern(bar, "..-...-...-...-.", closedAt);
 
-        // Fills at the end of the eight-bar phrases: toms, or a snare roll
-        // into a chorus.
-        if (phraseEnd && (verseGroove || chorus) && bar != CHORUS1 - 1 && bar != BREAKDOWN - 1) {
+        if (toms) {
             const double beat = barBeat(bar, 12);
             tom(mix, beat, human(0.7), 165.0, 0.4f);
             tom(mix, beat + 0.25, human(0.75), 132.0, 0.15f);
             tom(mix, beat + 0.5, human(0.8), 104.0, -0.15f);
             tom(mix, beat + 0.75, human(0.9), 82.0, -0.4f);
         }
-        if (bar == CHORUS1 - 1 || bar == BREAKDOWN - 1) pattern(bar, "........-o-oxoxx", snareAt);
+        if (roll) pattern(bar, "........-o-oxoxx", snareAt);
     }
 
     // The breakdown: an impact, quiet hats, then a roll that speeds up.
