@@ -109,11 +109,12 @@ std::string capturingStdout(Read read) {
     return text;
 }
 
-bool showModel(const char* path) {
+// Reads the bytes already taken from the file, so that pipes work too.
+bool showModel(const char* path, const std::vector<uint8_t>& bytes) {
     Model model;
     Reader3DS reader;
     bool ok = false;
-    const std::string lines = capturingStdout([&] { ok = reader.Import3DS(&model, path); });
+    const std::string lines = capturingStdout([&] { ok = reader.ImportBytes(&model, bytes.data(), bytes.size(), path); });
     if (!ok) {
         std::fputs(lines.c_str(), stderr);
         return false;
@@ -234,7 +235,7 @@ int main(int argc, char** argv) {
         case Kind::MISSING:
             std::fprintf(stderr, "%s: %s\n", path, std::strerror(errno));
             break;
-        case Kind::MODEL: ok = showModel(path); break;
+        case Kind::MODEL: ok = showModel(path, bytes); break;
         case Kind::IMAGE: ok = showImage(path, bytes, ppm); break;
         case Kind::POINTS: ok = showPoints(path); break;
         case Kind::UNKNOWN:

@@ -89,23 +89,28 @@ struct Reader3DS::Impl {
 Reader3DS::Reader3DS() : impl(new Impl) {}
 Reader3DS::~Reader3DS() { delete impl; }
 
-// Reads the whole file into `file`; false when it cannot be opened.
+// Reads the whole file into `file`; false when it cannot be opened. The
+// size is asked first so that a plain file takes one read into a buffer of
+// its exact size; a stream of unknown length grows the buffer as it comes.
 bool Reader3DS::Impl::loadFile(const char* fileName) {
     std::FILE* f = std::fopen(fileName, "rb");
     if (!f) return false;
     file.clear();
-    size_t used = 0;
+    size_t expected = 0;
     if (std::fseek(f, 0, SEEK_END) == 0) {
         const long size = std::ftell(f);
-        if (size > 0) file.resize(static_cast<size_t>(size));
+        if (size > 0) expected = static_cast<size_t>(size);
         std::rewind(f);
     }
-    if (file.empty()) file.resize(1 << 16);
+    file.resize(expected > 0 ? expected : 1 << 16);
+    size_t used = 0;
     for (;;) {
-        const size_t got = std::fread(file.data() + used, 1, file.size() - used, f);
-        used += got;
+        used += std::fread(file.data() + used, 1, file.size() - used, f);
         if (used < file.size()) break;  // end of file or a read error
-        file.resize(file.size() * 2);   // the file grew, or its size was unknown
+        const int next = std::fgetc(f);
+        if (next == EOF) break;
+        file.resize(file.size() * 2);  // the file is longer than it said
+        file[used++] = static_cast<uint8_t>(next);
     }
     file.resize(used);
     std::fclose(f);
