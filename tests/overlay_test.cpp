@@ -153,6 +153,23 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeDigitsInRedAtUpperRight) {
     EXPECT_TRUE(litAfter);
 }
 
+TEST_F(ScreenDrawing, TextKeepsItsColourWhileTexturingIsOn) {
+    // The scene draws its text with texturing on and some texture bound.
+    sceneProjection();
+    makeOverlayTexture();
+    const unsigned char black[3] = {0, 0, 0};
+    fillOverlayTexture(black);
+    glEnable(GL_TEXTURE_2D);
+    framesPerSecond = 888;
+    drawFramesPerSecond();
+    const std::vector<unsigned char> drawn = readWindow();
+    int red = 0;
+    for (size_t i = 0; i < drawn.size(); i += 3)
+        if (drawn[i] == 255 && drawn[i + 1] == 0 && drawn[i + 2] == 0) ++red;
+    EXPECT_GT(red, 30);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is left as it was";
+}
+
 TEST_F(ScreenDrawing, ScreenSpaceCountsPixelsFromTheTopLeft) {
     GLint depthBefore = 0;
     glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthBefore);

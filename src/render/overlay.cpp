@@ -35,11 +35,17 @@ bool validOverlayIndex(int index) { return index >= 0 && index < OVERLAY_TEXTURE
 
 }  // namespace
 
+// Bitmap fragments are textured like any other when texturing is on (as it
+// is in the scene), which would tint the text with whatever texel the raster
+// position happens to sample; the text is meant to show the current colour.
 void drawBitmapText(int x, int y, int z, const char* text) {
     if (!text) return;
-    glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
-    for (const char* c = text; *c; ++c)
-        glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*c));
+    glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_TEXTURE_2D);
+        glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+        for (const char* c = text; *c; ++c)
+            glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*c));
+    glPopAttrib();
 }
 
 // Three digits always: a figure of 1000 or more would need a fourth, and
