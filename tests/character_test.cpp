@@ -296,21 +296,6 @@ TEST(CharacterGeometry, EdgesAreEqualEitherWayRoundByExactPosition) {
     EXPECT_FALSE(edgesEqual(nan, b, nan, b));
 }
 
-TEST(CharacterGeometry, NeighboursOfAClosedCubeAreMutual) {
-    HandMadeCharacter h({cube(p3(0, 0, 0), 1)});
-    const ModelObject& o = h.character.model.objects[0];
-    for (int i = 0; i < 12; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            const int n = o.faces[i].neighbour[j];
-            ASSERT_GE(n, 0);
-            ASSERT_NE(n, i);
-            bool back = false;
-            for (int m = 0; m < 3; ++m) back = back || o.faces[n].neighbour[m] == i;
-            EXPECT_TRUE(back) << i << " " << j;
-        }
-    }
-}
-
 TEST(CharacterGeometry, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
     std::mt19937 rng(20261206);
     for (int round = 0; round < 200; ++round) {
