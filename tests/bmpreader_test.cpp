@@ -311,6 +311,8 @@ TEST(BmpFiles, FileIsReadThroughItsMappingAndMissingOnesNamed) {
     writeFileBytes("empty.bmp", {});
     EXPECT_FALSE(decodeBmpFile("empty.bmp", &image, &message));
     EXPECT_EQ(message, "Failed to open DIB file empty.bmp.\n");
+    EXPECT_FALSE(decodeBmpFile(".", &image, &message));
+    EXPECT_EQ(message, "Failed to open DIB file ..\n");
 }
 
 // The box falls back to standard error without a display, so these run the

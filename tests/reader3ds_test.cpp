@@ -535,7 +535,10 @@ TEST_F(ReaderTest, MissingFileIsLoggedAndLeavesTheModelEmpty) {
     Model m;
     Reader3DS reader;
     EXPECT_FALSE(reader.Import3DS(&m, "models/none.3ds"));
-    EXPECT_EQ(logText(), "Error in Import3DS: Unable to find the file: models/none.3ds!\n");
+    EXPECT_FALSE(reader.Import3DS(&m, "."));  // a directory opens, but is no file
+    EXPECT_EQ(logText(),
+              "Error in Import3DS: Unable to find the file: models/none.3ds!\n"
+              "Error in Import3DS: Unable to find the file: .!\n");
     EXPECT_EQ(m.objectCount, 0);
     EXPECT_EQ(m.materialCount, 0);
 }

@@ -7,15 +7,11 @@
 // length before it is used; nothing else is trusted.
 #include "assets/bmpreader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <new>
 
 #include "assets/bytecursor.h"
+#include "assets/mappedfile.h"
 #include "platform/messagebox.h"
 
 namespace {
@@ -275,35 +271,6 @@ const char* decode(const uint8_t* data, size_t size, RgbImage* image) {
     image->pixels.swap(pixels);
     return nullptr;
 }
-
-// The whole file mapped read-only, released on destruction.
-class MappedFile {
-public:
-    explicit MappedFile(const char* path) {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
-        void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) return;
-        bytes = static_cast<const uint8_t*>(p);
-        length = static_cast<size_t>(st.st_size);
-    }
-    ~MappedFile() {
-        if (bytes) ::munmap(const_cast<uint8_t*>(bytes), length);
-        if (fd >= 0) ::close(fd);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    const uint8_t* data() const { return bytes; }
-    size_t size() const { return length; }
-
-private:
-    int fd = -1;
-    const uint8_t* bytes = nullptr;
-    size_t length = 0;
-};
 
 }  // namespace
 

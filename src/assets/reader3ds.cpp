@@ -1,8 +1,8 @@
 // 3DS reader: a walk over the file's chunk tree that keeps materials and
 // mesh objects and skips everything else, then the vertex normals.
 //
-// The file is read whole into the reader's own buffer and walked through one
-// ByteCursor, as one continuous stream: a handler consumes what it reads and
+// The file is mapped into memory (a pipe is read whole into the reader's own
+// buffer) and walked through one ByteCursor, as one continuous stream: a handler consumes what it reads and
 // its parent walk goes on from there (the colour and face chunks rely on
 // this, their trailing sub-chunks are met by the enclosing walk). Bounds:
 // while a chunk is handled the cursor cannot pass the chunk's declared end,
@@ -12,14 +12,18 @@
 // without end.
 #include "assets/reader3ds.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/log.h"
 #include "assets/bytecursor.h"
+#include "assets/mappedfile.h"
 
 namespace {
 
@@ -64,11 +68,11 @@ std::string formatPath(const char* format, const char* path) {
 }  // namespace
 
 struct Reader3DS::Impl {
-    std::vector<uint8_t> file;  // the whole file while it is read; this reader's alone
+    std::vector<uint8_t> file;  // a file that could not be mapped, while it is read
     ByteCursor in;
     bool damaged = false;  // the walk met a cut-off file or a chunk that overruns its parent
 
-    bool loadFile(const char* fileName);
+    bool readStream(int fd);
     void readChunkHeader(Chunk& chunk);
     uint32_t readNameString(char* buffer);
     uint32_t readPayload(Chunk& chunk, char* field, size_t fieldBytes);
@@ -89,31 +93,23 @@ struct Reader3DS::Impl {
 Reader3DS::Reader3DS() : impl(new Impl) {}
 Reader3DS::~Reader3DS() { delete impl; }
 
-// Reads the whole file into `file`; false when it cannot be opened. The
-// size is asked first so that a plain file takes one read into a buffer of
-// its exact size; a stream of unknown length grows the buffer as it comes.
-bool Reader3DS::Impl::loadFile(const char* fileName) {
-    std::FILE* f = std::fopen(fileName, "rb");
-    if (!f) return false;
+// Reads what cannot be mapped (a pipe, a device) from `fd` into `file`.
+// False when it does not fit in memory.
+bool Reader3DS::Impl::readStream(int fd) {
     file.clear();
-    size_t expected = 0;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        if (size > 0) expected = static_cast<size_t>(size);
-        std::rewind(f);
-    }
-    file.resize(expected > 0 ? expected : 1 << 16);
     size_t used = 0;
-    for (;;) {
-        used += std::fread(file.data() + used, 1, file.size() - used, f);
-        if (used < file.size()) break;  // end of file or a read error
-        const int next = std::fgetc(f);
-        if (next == EOF) break;
-        file.resize(file.size() * 2);  // the file is longer than it said
-        file[used++] = static_cast<uint8_t>(next);
+    try {
+        for (;;) {
+            if (used == file.size()) file.resize(file.empty() ? size_t(1) << 16 : file.size() * 2);
+            const ssize_t got = ::read(fd, file.data() + used, file.size() - used);
+            if (got <= 0) break;  // the end, or a read error: keep what came
+            used += static_cast<size_t>(got);
+        }
+    } catch (const std::bad_alloc&) {
+        std::vector<uint8_t>().swap(file);
+        return false;
     }
     file.resize(used);
-    std::fclose(f);
     return true;
 }
 
@@ -401,12 +397,17 @@ size_t repairObject(ModelObject& object) {
 
 }  // namespace
 
+// The file is mapped where it can be; other streams are read whole first.
 bool Reader3DS::Import3DS(Model* model, const char* fileName) {
-    if (!impl->loadFile(fileName)) {
+    const MappedFile mapped(fileName);
+    bool opened = mapped.isOpen();
+    if (opened && !mapped.data()) opened = impl->readStream(mapped.descriptor());
+    if (!opened) {
         logError("Import3DS", formatPath("Unable to find the file: %s!", fileName).c_str());
         return false;
     }
-    const bool read = ImportBytes(model, impl->file.data(), impl->file.size(), fileName);
+    const bool read = mapped.data() ? ImportBytes(model, mapped.data(), mapped.size(), fileName)
+                                    : ImportBytes(model, impl->file.data(), impl->file.size(), fileName);
     std::vector<uint8_t>().swap(impl->file);
     return read;
 }
