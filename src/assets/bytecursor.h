@@ -13,14 +13,12 @@
 class ByteCursor {
 public:
     ByteCursor() = default;
-    ByteCursor(const uint8_t* bytes, size_t size) : data(bytes), end(size), size(size) {}
+    ByteCursor(const uint8_t* bytes, size_t size) : data(bytes), end(size) {}
 
     size_t position() const { return pos; }
     size_t remaining() const { return end - pos; }
     // True once any read or skip came up short of what it asked for.
     bool cutShort() const { return shortRead; }
-    // True when the narrowed end lies beyond the data (the data was cut off).
-    bool atDataEnd() const { return pos == size; }
 
     uint8_t u8() {
         if (remaining() < 1) return fail();
@@ -97,7 +95,6 @@ private:
 
     const uint8_t* data = nullptr;
     size_t pos = 0;
-    size_t end = 0;   // reads stop here (the data's end or a narrower limit)
-    size_t size = 0;  // length of the whole data
+    size_t end = 0;  // reads stop here (the data's end or a narrower limit)
     bool shortRead = false;
 };
