@@ -102,12 +102,16 @@ TEST(QuelmInfo, UnreadableFilesAreReportedWhileTheOthersAreShown) {
     bad[14] = 40, bad[18] = 1, bad[22] = 1, bad[28] = 24, bad[30] = 9;  // compression 9
     writeFileBytes("bad.bmp", bad);
     writeFileBytes("noise.3ds", {1, 2, 3, 4, 5});
-    const ToolRun run = quelmInfo("missing.3ds bad.bmp noise.3ds good.3ds");
+    const std::string shortPath = "PATH 3\n*CONTROL_POS_SAMPLE    0\t1\t2\t3\n";
+    writeFileBytes("short.ase", std::vector<uint8_t>(shortPath.begin(), shortPath.end()));
+    const ToolRun run = quelmInfo("missing.3ds bad.bmp noise.3ds short.ase good.3ds");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("model good.3ds objects=2"), std::string::npos);
     EXPECT_NE(run.err.find("missing.3ds: No such file or directory"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("bad.bmp: Image file conversion error."), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("noise.3ds: not a 3DS model"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Error in initAnimations: short.ase"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("points short.ase"), std::string::npos);
     EXPECT_NE(access("messages.log", F_OK), 0);
 }
 

@@ -182,10 +182,17 @@ bool showImage(const char* path, const std::vector<uint8_t>& bytes, const char* 
     return true;
 }
 
-bool showPoints(const char* path) {
+// Reads the bytes already taken from the file, like showModel.
+bool showPoints(const char* path, std::vector<uint8_t>& bytes) {
+    std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "r");
+    if (!stream) {
+        std::fprintf(stderr, "%s: %s\n", path, std::strerror(errno));
+        return false;
+    }
     Vec3d* points = nullptr;
     int count = 0;
-    const std::string lines = capturingStdout([&] { count = initAnimations(&points, path); });
+    const std::string lines = capturingStdout([&] { count = readPointStream(&points, stream, path); });
+    std::fclose(stream);
     const bool failed = lines.find("Error in ") != std::string::npos;
     std::FILE* summary = failed ? stderr : stdout;
     if (!failed) {
@@ -237,7 +244,7 @@ int main(int argc, char** argv) {
             break;
         case Kind::MODEL: ok = showModel(path, bytes); break;
         case Kind::IMAGE: ok = showImage(path, bytes, ppm); break;
-        case Kind::POINTS: ok = showPoints(path); break;
+        case Kind::POINTS: ok = showPoints(path, bytes); break;
         case Kind::UNKNOWN:
             std::fprintf(stderr, "%s: not a 3DS model, a BMP picture or a point file\n", path);
             break;
