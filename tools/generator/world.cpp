@@ -251,7 +251,7 @@ double groundHeight(double x, double z) {
         return height * std::exp(-d2 / (2 * radius * radius));
     };
     h += hill(-135, 95, 38, 24) + hill(-60, 185, 30, 14) + hill(125, -150, 32, 18) + hill(-150, -70, 28, 12) +
-         hill(105, 235, 30, 10);
+         hill(105, 235, 30, 10) + hill(78, -88, 30, 30);  // the last hides road A's south end from the opening view
     h += 5 * (fractalNoise(x / 30.0, z / 30.0, 5, 3) - 0.5) * smoothstep(0, 60, s);
     // Roads run on flat ground at y = 0.
     double flat = 1;
