@@ -100,9 +100,14 @@ Colour groundColour(double x, double z) {
     Colour grass = mix(Colour{58, 92, 38}, Colour{104, 132, 54}, patch);
     grass = mix(grass, Colour{150, 136, 82}, smoothstep(0.62, 0.78, fractalNoise(x / 70.0, z / 70.0, 33, 3)) * 0.7);
     grass = scale(grass, 0.88 + 0.24 * fine);
-    const Colour rock = scale(mix(Colour{104, 96, 88}, Colour{142, 132, 118}, patch), 0.85 + 0.3 * fine);
-    Colour c = mix(grass, rock, smoothstep(0.45, 0.9, slope + h / 90.0));
-    c = mix(c, Colour{232, 234, 240}, smoothstep(74, 86, h + 8 * fine));
+    // Rock shows on the mountains' steep upper parts, with bands of
+    // lighter and darker stone; the valley's hills stay green.
+    const double strata = 0.5 + 0.5 * std::sin(h * 0.45 + 3 * patch);
+    const Colour rock = scale(mix(Colour{96, 88, 80}, Colour{150, 138, 122}, 0.6 * patch + 0.4 * strata), 0.85 + 0.3 * fine);
+    const double mountain = smoothstep(220, 250, std::pow(std::pow(std::fabs(x), 4) + std::pow(std::fabs(z), 4), 0.25));
+    Colour c = mix(grass, scale(grass, 0.8), smoothstep(0.2, 0.6, slope));
+    c = mix(c, rock, mountain * smoothstep(0.35, 0.8, slope * 0.8 + h / 70.0));
+    c = mix(c, Colour{236, 238, 244}, smoothstep(0.6, 0.75, h / 110.0 + 0.25 * fine - 0.3 * smoothstep(1.2, 2.0, slope)));
     return c;
 }
 

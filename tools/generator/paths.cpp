@@ -89,18 +89,29 @@ std::vector<V3> smoothCurve(const std::vector<V3>& w) {
 // so the hand-over from the still view to the flight does not jump.
 const V3 CAMERA_START{164.7720184326, 41.4443855286, 45.1201820374};
 const int CAMERA_REST_SAMPLE = 570;  // the flight stops here and waits
+// Where it waits: south of the bend into road D, looking up road D to the
+// tunnel, so the last lap and the wheelies pass in front of it while the
+// places where the script re-places the vehicles stay out of sight.
+const V3 CAMERA_REST{196, 24, 62};
 
 std::vector<V3> cameraWaypoints() {
     const V3 e = CAMERA_START;
     return {
-        e, e * 0.8, e * 0.6,
-        v3(66, 21, 30), v3(48, 21, 62), v3(60, 23, 128), v3(110, 25, 146), v3(168, 26, 160), v3(196, 28, 190),
-        v3(186, 34, 215), v3(140, 38, 200), v3(80, 40, 160), v3(50, 38, 90), v3(40, 32, 40), v3(36, 30, -40),
-        v3(30, 30, -120), v3(10, 32, -170), v3(-25, 30, -200), v3(-55, 28, -170), v3(-40, 26, -110),
-        v3(-20, 25, -40), v3(-10, 25, 40), v3(10, 26, 120), v3(60, 26, 150), v3(120, 25, 165), v3(170, 22, 190),
-        v3(190, 20, 200),  // where it rests, looking east up road D
-        v3(206, 18, 198), v3(215, 40, 215), v3(180, 70, 240), v3(120, 90, 230), v3(40, 100, 200),
-        v3(-40, 100, 150), v3(-100, 100, 60),
+        e, e * 0.8, e * 0.6,                                          // at the lamp, as the pair passes it
+        v3(66, 21, 30), v3(48, 21, 62), v3(60, 23, 128),               // round after them
+        v3(110, 25, 146), v3(155, 26, 154), v3(184, 28, 142),         // behind them along road B
+        v3(194, 30, 114), v3(174, 33, 84), v3(130, 35, 66),           // they vanish up the gorge; turn away
+        v3(85, 35, 54), v3(48, 32, 30),                               // back over the valley
+        v3(36, 30, -40), v3(30, 30, -120), v3(10, 32, -170),          // down road A, past the next rider
+        v3(-22, 30, -218), v3(-70, 28, -222), v3(-110, 27, -205),     // west past the red one on road C
+        v3(-124, 27, -160), v3(-106, 26, -110), v3(-64, 26, -70),     // and round behind it
+        v3(-20, 25, -40), v3(-10, 25, 40), v3(30, 26, 72),            // alongside them past the lamp
+        v3(90, 26, 84), v3(140, 25, 60), v3(176, 24, 46),
+        CAMERA_REST,
+        // Never shown: the path runs on past the resting sample (whose
+        // direction is the waiting view's).
+        v3(201.5, 24, 76), v3(206, 30, 100), v3(200, 50, 150), v3(180, 70, 190), v3(120, 80, 180),
+        v3(40, 90, 150), v3(-40, 90, 100), v3(-100, 90, 20),
     };
 }
 
@@ -124,7 +135,7 @@ std::vector<V3> redPathPoints() {
 
 std::vector<V3> cameraPathPoints() {
     const std::vector<V3> curve = smoothCurve(cameraWaypoints());
-    const V3 rest = cameraWaypoints()[26];
+    const V3 rest = CAMERA_REST;
     // Index of the dense curve point nearest to p (the curve never comes
     // back near itself, so nearest is unambiguous).
     auto nearest = [&](V3 p) {

@@ -124,8 +124,8 @@ Mesh wheelMesh(V3 c, double radius, bool brake) {
         }
         addClosedTube(m, rings, partUv(part));
     };
-    torus(radius - 9, 9, 8, 40, 12, RUBBER);
-    torus(radius - 19.5, 2.6, 4.2, 40, 6, RIM);
+    torus(radius - 9, 9, 8, 32, 8, RUBBER);
+    torus(radius - 19.5, 2.6, 4.2, 32, 4, RIM);
     for (int k = 0; k < 6; ++k) {
         const double a = 2 * M_PI * k / 6 + 0.2;
         const V3 out = v3(0, std::cos(a), std::sin(a));
@@ -133,8 +133,8 @@ Mesh wheelMesh(V3 c, double radius, bool brake) {
         addRod(m, c + out * 6 + v3(side, 0, 0), c + out * (radius - 18.5) + v3(side * 0.4, 0, 0), 1.8, 1.4, 6,
                partUv(SPOKE));
     }
-    addRod(m, c + v3(-9, 0, 0), c + v3(9, 0, 0), 7.5, 7.5, 14, partUv(HUB));
-    if (brake) addRod(m, c + v3(5.5, 0, 0), c + v3(7, 0, 0), 21, 21, 24, partUv(DISC));
+    addRod(m, c + v3(-9, 0, 0), c + v3(9, 0, 0), 7.5, 7.5, 10, partUv(HUB));
+    if (brake) addRod(m, c + v3(5.5, 0, 0), c + v3(7, 0, 0), 21, 21, 16, partUv(DISC));
     return m;
 }
 

@@ -214,7 +214,7 @@ static double roadDistance(const Road& road, double x, double z) {
     const std::vector<V3>& c = road.centre;
     const V3 q = v3(x, 0, z);
     double best = 1e30;
-    const size_t stride = 8;  // every 2 units is plenty for a 4-unit grid
+    const size_t stride = 8;  // every 2 units is plenty for the terrain grid
     for (size_t i = 0; i + 1 < c.size(); i += stride) {
         const V3 a = c[i], b = c[std::min(i + stride, c.size() - 1)];
         const V3 d = b - a;
@@ -243,8 +243,11 @@ double groundHeight(double x, double z) {
     // Mountains: a rounded square ring, rough along its crest, falling a
     // little towards the outer edge so the edge hides behind the crest.
     const double s = std::pow(std::pow(std::fabs(x), 4) + std::pow(std::fabs(z), 4), 0.25);
-    const double rough = fractalNoise(x / 55.0 + 40, z / 55.0 + 40, 11, 4);
-    double h = (52 + 46 * rough) * smoothstep(228, 296, s) * (1 - 0.3 * smoothstep(300, 322, s));
+    // Peaks and saddles along the ring: a slow swell times a ridged detail.
+    const double swell = fractalNoise(x / 120.0 + 40, z / 120.0 + 40, 11, 2);
+    const double ridge = 1 - std::fabs(2 * fractalNoise(x / 45.0 + 9, z / 45.0 + 9, 12, 4) - 1);
+    const double crest = 28 + 58 * swell * swell + 22 * ridge;
+    double h = crest * smoothstep(226, 298, s) * (1 - 0.3 * smoothstep(302, 322, s));
     // Rolling hills inside the valley.
     auto hill = [&](double cx, double cz, double radius, double height) {
         const double d2 = (x - cx) * (x - cx) + (z - cz) * (z - cz);

@@ -13,7 +13,7 @@
 
 // ---- extents -------------------------------------------------------------
 const double TERRAIN_HALF = 320;      // the terrain covers -320..320 in x and z
-const double TERRAIN_STEP = 4;        // grid spacing of the terrain mesh
+const double TERRAIN_STEP = 5;        // grid spacing of the terrain mesh
 const double SKY_RADIUS = 490;        // horizontal radius of the sky dome
 const double SKY_HEIGHT = 330;        // vertical radius of the sky dome
 const double SKY_CENTRE_Y = -40;      // the dome's centre lies below the ground
