@@ -12,6 +12,7 @@
 //   6 headlight                7 tail light     8 helmet     9 visor
 #include "vehicle.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "image.h"
@@ -220,16 +221,12 @@ VehicleParts buildParts() {
     return p;
 }
 
-bool writeVehicle(const std::string& dir, const Livery& l, const VehicleParts& p, std::string* error) {
+std::vector<MaterialSpec> vehicleMaterials(const Livery& l) {
     const std::string livery = std::string(l.prefix) + "_paint.bmp";
-    if (!writeImage(dir + livery, liveryTexture(l))) {
-        *error = "cannot write " + dir + livery;
-        return false;
-    }
     auto rgb = [](const std::string& name, Colour c, const std::string& texture) {
         return MaterialSpec{name, Image::channel(c.r), Image::channel(c.g), Image::channel(c.b), texture};
     };
-    const std::vector<MaterialSpec> materials = {
+    return {
         rgb("paint", {255, 255, 255}, livery),
         rgb("parts", {255, 255, 255}, "quelm_parts.bmp"),
         rgb("suit", {46, 48, 58}, ""),
@@ -240,19 +237,33 @@ bool writeVehicle(const std::string& dir, const Livery& l, const VehicleParts& p
         rgb("helmet", l.helmet, ""),
         rgb("visor", {28, 34, 46}, ""),
     };
-    struct Entry {
-        const Mesh* mesh;
-        const char* name;
-        const char* material;
-    };
-    const Entry entries[] = {
+}
+
+struct Entry {
+    const Mesh* mesh;
+    const char* name;
+    const char* material;
+};
+
+// The objects in file order: 3 and 4 are the wheels.
+std::vector<Entry> vehicleEntries(const VehicleParts& p) {
+    return {
         {&p.body, "body", "paint"},      {&p.rider, "rider", "suit"},      {&p.engine, "engine", "metal"},
         {&p.front, "front_wheel", "parts"}, {&p.rear, "rear_wheel", "parts"}, {&p.fork, "fork", "chrome"},
         {&p.headlight, "headlight", "lamp"}, {&p.taillight, "taillight", "tail"}, {&p.helmet, "helmet", "helmet"},
         {&p.visor, "visor", "visor"},
     };
+}
+
+bool writeVehicle(const std::string& dir, const Livery& l, const VehicleParts& p, std::string* error) {
+    const std::string livery = std::string(l.prefix) + "_paint.bmp";
+    if (!writeImage(dir + livery, liveryTexture(l))) {
+        *error = "cannot write " + dir + livery;
+        return false;
+    }
+    const std::vector<MaterialSpec> materials = vehicleMaterials(l);
     std::vector<ObjectSpec> objects;
-    for (const Entry& e : entries) {
+    for (const Entry& e : vehicleEntries(p)) {
         const bool textured = std::string(e.material) == "paint" || std::string(e.material) == "parts";
         std::vector<ObjectSpec> parts = toObjects(*e.mesh, e.name, e.material, textured);
         if (parts.size() != 1) {
@@ -270,6 +281,37 @@ bool writeVehicle(const std::string& dir, const Livery& l, const VehicleParts& p
 }
 
 }  // namespace
+
+std::vector<ColouredTriangle> vehicleTriangles(bool red) {
+    const Livery& l = red ? RED : PLAIN;
+    const VehicleParts parts = buildParts();
+    const Image paint = liveryTexture(l), palette = partsTexture();
+    std::vector<ColouredTriangle> out;
+    for (const Entry& e : vehicleEntries(parts)) {
+        Colour flat{255, 255, 255};
+        for (const MaterialSpec& m : vehicleMaterials(l))
+            if (m.name == e.material) flat = {static_cast<double>(m.r), static_cast<double>(m.g), static_cast<double>(m.b)};
+        const Image* texture = std::string(e.material) == "paint" ? &paint
+                             : std::string(e.material) == "parts" ? &palette
+                                                                  : nullptr;
+        const Mesh& m = *e.mesh;
+        for (size_t f = 0; f < m.faceCount(); ++f) {
+            ColouredTriangle t;
+            const uint32_t i0 = m.indices[3 * f], i1 = m.indices[3 * f + 1], i2 = m.indices[3 * f + 2];
+            auto at = [&](uint32_t i) { return v3(m.vertices[i].x, m.vertices[i].y, m.vertices[i].z); };
+            t.a = at(i0), t.b = at(i1), t.c = at(i2);
+            t.colour = flat;
+            if (texture) {
+                const double u = (m.uvs[i0].u + m.uvs[i1].u + m.uvs[i2].u) / 3, v = (m.uvs[i0].v + m.uvs[i1].v + m.uvs[i2].v) / 3;
+                const int x = std::clamp(static_cast<int>(u * texture->width), 0, texture->width - 1);
+                const int y = std::clamp(static_cast<int>(v * texture->height), 0, texture->height - 1);
+                t.colour = texture->get(x, y);
+            }
+            out.push_back(t);
+        }
+    }
+    return out;
+}
 
 bool writeVehicles(const std::string& dataDir, std::string* error) {
     const std::string dir = dataDir + "/models/";

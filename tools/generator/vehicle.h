@@ -5,10 +5,21 @@
 #pragma once
 #include <string>
 
+#include <vector>
+
+#include "image.h"
 #include "mesh.h"
 
 const V3 FRONT_WHEEL_PIVOT{0, 49.92, -236.217};
 const V3 REAR_WHEEL_PIVOT{0, 51, 0};
+
+struct ColouredTriangle {
+    V3 a, b, c;  // model units, counter-clockwise seen from outside
+    Colour colour;
+};
+// The vehicle's triangles, each with the colour it shows (material colour,
+// or its texture at the triangle's middle); for pictures of the vehicle.
+std::vector<ColouredTriangle> vehicleTriangles(bool red);
 
 // Writes models/quelm.3DS, models/quelm_red.3DS and their textures.
 bool writeVehicles(const std::string& dataDir, std::string* error);
