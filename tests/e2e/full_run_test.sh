@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The whole run, end to end, as a viewer sees it: the question answered No,
 # the title words fly in, d, the loading screen, the scene with "Press d to
-# start", d again and the script runs, Escape, the closing screen, and the
+# start", d again and the script runs (its status texts follow one another),
+# Escape, the closing screen, and the
 # program ends by itself with status 0 about five seconds after the last
 # closing word arrived. Standard output has the frames-per-second lines and
 # "messages.log" has no error.
 #
 # The plain character's model is handed to the program through a named pipe,
 # so the loading screen stays up until this script has looked at it.
-# With E2E_SCREENSHOTS=DIR set, the four screens are saved there as PNG.
+# With E2E_SCREENSHOTS=DIR set, the screens are saved there as PNG; the scene
+# is then taken later, while the camera waits by the road and both characters
+# ride past it with their shadows and trails.
 #
 # Usage: full_run_test.sh PATH/TO/quelm PATH/TO/data
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -31,13 +34,19 @@ save_screen loading
 check_screen_is_loading
 release_held_model
 
-# The scene: first "Press d to start", then the script runs after d.
+# The scene: first "Press d to start", then the script runs after d: the
+# characters synchronise, the camera follows its path, then waits by the road
+# while both characters ride past it.
 wait_scene 60
-sleep 2
+wait_status press 30
 save_screen scene_waiting
 press d
-sleep 6
-save_screen scene
+wait_status sync 60
+wait_status follow 240
+if [ -n "${E2E_SCREENSHOTS:-}" ]; then
+    wait_status wait 240
+    save_shadiest_screen scene 20
+fi
 quelm_running || fail "the program ended during the scene"
 
 # The closing screen: two words fly in (50 + 70 frames), the last picture

@@ -7,6 +7,11 @@
 #                                       release_held_model
 #   release_held_model                  feed the real model into the pipe
 #   wait_frames N [SECONDS]             wait until N frames were reported
+#   mark_ticks                          start counting simulation ticks
+#   wait_ticks N [SECONDS]              wait until about N ticks have passed
+#                                       since mark_ticks (at most one per
+#                                       frame and about 29 a second, so the
+#                                       reports tell how far the scene went)
 #   press KEY                           send_key with a log line
 #   save_screen NAME                    window picture as $E2E_TMP/NAME.png
 #                                       (and $E2E_SCREENSHOTS/NAME.png if set)
@@ -15,6 +20,13 @@
 #   wait_scene [SECONDS]                wait until the window shows the scene
 #   wait_quiet_output [SECONDS]         wait until no report came for 2.5 s;
 #                                       sets LAST_OUTPUT_MS
+#   status_on_screen FILE               which status text the picture shows:
+#                                       press, sync, follow, wait or none
+#   wait_status NAME [SECONDS]          wait until the window shows that text
+#   save_shadiest_screen NAME [COUNT]   a quick burst of pictures while the
+#                                       camera waits by the road; saves the
+#                                       one with the most near-black pixels
+#                                       (characters and their shadows)
 #   check_log_clean                     messages.log exists and has no error
 #   now_ms                              wall clock in milliseconds
 
@@ -57,6 +69,27 @@ wait_frames() {
         sleep 0.1
     done
     fail "fewer than $frames frames reported within $seconds s"
+}
+
+TICK_MARK_LINE=0
+
+report_lines() { grep -c -E '^Current Frames Per Second: [0-9]+$' "$E2E_TMP/stdout.txt" 2>/dev/null || echo 0; }
+
+mark_ticks() { TICK_MARK_LINE="$(report_lines)"; }
+
+ticks_since_mark() {
+    grep -E '^Current Frames Per Second: [0-9]+$' "$E2E_TMP/stdout.txt" 2>/dev/null |
+        awk -v skip="$TICK_MARK_LINE" 'NR > skip { sum += ($5 < 29 ? $5 : 29) } END { print sum + 0 }'
+}
+
+wait_ticks() {
+    local ticks="$1" seconds="${2:-120}" deadline=$((SECONDS + ${2:-120}))
+    while ((SECONDS < deadline)); do
+        (($(ticks_since_mark) >= ticks)) && { e2e_log "about $(ticks_since_mark) ticks"; return 0; }
+        quelm_running || fail "the program ended while waiting for $ticks ticks"
+        sleep 0.1
+    done
+    fail "fewer than $ticks ticks within $seconds s"
 }
 
 press() {
@@ -116,6 +149,60 @@ wait_quiet_output() {
         sleep 0.05
     done
     fail "the reports did not stop within $seconds s"
+}
+
+# The status line is red text at the upper left; each text has its own
+# width in the 18-point Helvetica of the program.
+status_on_screen() {
+    local width
+    width="$(convert "$1" -crop 400x40+0+35 +repage -fx '(r>0.8&&g<0.3&&b<0.3)?1:0' -trim \
+        -format '%w' info: 2>/dev/null)"
+    case "$width" in
+        12[0-9]) echo press ;;
+        11[0-9]) echo sync ;;
+        8[6-9] | 9[0-9]) echo follow ;;
+        6[8-9] | 7[0-9]) echo wait ;;
+        *) echo none ;;
+    esac
+}
+
+wait_status() {
+    local want="$1" seconds="${2:-120}" deadline=$((SECONDS + ${2:-120})) seen
+    while ((SECONDS < deadline)); do
+        quelm_running || fail "the program ended while waiting for the status '$want'"
+        screenshot "$E2E_TMP/status.png" "$QUELM_WINDOW"
+        seen="$(status_on_screen "$E2E_TMP/status.png")"
+        [ "$seen" = "$want" ] && { e2e_log "status: $want"; return 0; }
+        sleep 0.2
+    done
+    fail "the status '$want' was not shown within $seconds s"
+}
+
+save_shadiest_screen() {
+    local name="$1" count="${2:-20}" i best="" bestScore=-1 score status
+    # Raw window dumps are quick; the pictures are judged afterwards.
+    for ((i = 0; i < count; i++)); do
+        xwd -silent -id "$QUELM_WINDOW" -out "$E2E_TMP/burst$i.xwd" || fail "xwd failed"
+        sleep 0.25
+    done
+    for ((i = 0; i < count; i++)); do
+        convert "$E2E_TMP/burst$i.xwd" "$E2E_TMP/burst$i.png" || fail "cannot convert a window dump"
+        status="$(status_on_screen "$E2E_TMP/burst$i.png")"
+        [ "$status" = wait ] || [ "$status" = none ] || continue
+        score="$(convert "$E2E_TMP/burst$i.png" -colorspace gray -threshold 12% -negate \
+            -format '%[fx:round(mean*w*h)]' info:)"
+        if ((score > bestScore)); then
+            bestScore=$score
+            best="$E2E_TMP/burst$i.png"
+        fi
+    done
+    [ -n "$best" ] || fail "no picture of the waiting camera in the burst"
+    e2e_log "shadiest picture: $bestScore dark pixels"
+    cp "$best" "$E2E_TMP/$name.png"
+    if [ -n "${E2E_SCREENSHOTS:-}" ]; then
+        mkdir -p "$E2E_SCREENSHOTS"
+        cp "$best" "$E2E_SCREENSHOTS/$name.png"
+    fi
 }
 
 check_log_clean() {
