@@ -152,7 +152,7 @@ Colour shade(V3 origin, V3 dir) {
         const V3 toLamp = LAMP_LIGHT - p;
         if (length(p - bikes()[0].centre) < 40 && hitBikes(p + v3(0, 0.05, 0), normalized(toLamp), length(toLamp), nullptr) < length(toLamp))
             light *= 0.45;
-        c = sampleGround(p.x, p.z);
+        c = scale(sampleGround(p.x, p.z), 1.3);  // undo the texture's darker tone
         c = {c.r * light * 1.05, c.g * light * 0.98, c.b * light * 0.9};
         c = mix(c, haze, 1 - std::exp(-t / 900.0));
     } else if (post) {

@@ -13,6 +13,7 @@
 namespace {
 
 const int GROUND_TEXELS = 1024;  // the ground texture spans the whole terrain
+const double GROUND_TONE = 0.74;  // brightness of the ground texture
 
 // ============================================================================
 // Textures
@@ -125,7 +126,9 @@ Image groundTexture() {
             const double grain = valueNoise(x * 2.1, z * 2.1, 41);
             c = mix(c, scale(Colour{156, 144, 120}, 0.85 + 0.3 * grain), masks.verge[at]);
             c = mix(c, scale(Colour{72, 74, 78}, 0.9 + 0.2 * grain), masks.asphalt[at]);
-            img.set(i, j, c);
+            // Kept a little dark: once the walk has started, the scene's
+            // glow adds most of the terrain's colour a second time.
+            img.set(i, j, scale(c, GROUND_TONE));
         }
     return img;
 }
