@@ -13,10 +13,13 @@
 #   screenshot FILE [ID]       PNG of the whole screen, or of window ID
 #   wait_output REGEX [SECONDS] [COUNT]   wait for COUNT stdout lines matching
 #   count_output REGEX         number of stdout lines matching
+#   output_times REGEX         arrival time (microseconds) of each matching line
 #   wait_exit [SECONDS]        wait for the program to end; sets QUELM_STATUS
 #   fail MESSAGE               report, show what the program printed, exit 1
 #
-# Files: $E2E_TMP/stdout.txt, $E2E_TMP/stderr.txt, $QUELM_WORKDIR/messages.log.
+# Files: $E2E_TMP/stdout.txt (as printed), $E2E_TMP/stdout-times.txt (each
+# line prefixed with the microsecond it arrived), $E2E_TMP/stderr.txt,
+# $QUELM_WORKDIR/messages.log.
 # The temporary directory is removed when the test passes and kept (its path
 # printed) when it fails. Set E2E_KEEP=1 to keep it always.
 
@@ -112,9 +115,22 @@ make_workdir() {
     if [ -d "$QUELM_DATA/sound" ]; then ln -s "$QUELM_DATA/sound" "$QUELM_WORKDIR/sound"; fi
 }
 
+# Prefixes each line of its input with the microsecond it arrived. Reading
+# blocks until a line comes, so the stamp is taken when the program printed
+# it, however busy the test's own polling is.
+stamp_lines() {
+    local line
+    while IFS= read -r line || [ -n "$line" ]; do
+        printf '%s %s\n' "${EPOCHREALTIME/[.,]/}" "$line"
+    done
+}
+
 start_quelm() {
     [ -n "${QUELM_WORKDIR:-}" ] || make_workdir
-    (cd "$QUELM_WORKDIR" && exec "$QUELM_BIN" </dev/null >"$E2E_TMP/stdout.txt" 2>"$E2E_TMP/stderr.txt") &
+    # tee passes output on as it comes, partial lines too, so stdout.txt
+    # shows what the program printed the moment it did.
+    (cd "$QUELM_WORKDIR" && exec "$QUELM_BIN" </dev/null 2>"$E2E_TMP/stderr.txt" \
+        > >(tee "$E2E_TMP/stdout.txt" | stamp_lines >"$E2E_TMP/stdout-times.txt")) &
     QUELM_PID=$!
     e2e_log "started $QUELM_BIN (pid $QUELM_PID) in $QUELM_WORKDIR"
 }
@@ -192,6 +208,13 @@ screenshot() {
 }
 
 count_output() { grep -c -E "$1" "$E2E_TMP/stdout.txt" 2>/dev/null || true; }
+
+output_times() {
+    local stamp line
+    while read -r stamp line; do
+        [[ "$line" =~ $1 ]] && echo "$stamp"
+    done <"$E2E_TMP/stdout-times.txt"
+}
 
 wait_output() {
     local regex="$1" seconds="${2:-30}" count="${3:-1}" deadline=$((SECONDS + ${2:-30}))
