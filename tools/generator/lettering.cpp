@@ -382,7 +382,8 @@ bool buildWord(FT_Library library, const Word& w, const std::string& path, std::
         addWalls(glyph, depth, walls);
     }
     sortBackToFront(walls, rest);
-    const std::string base = w.file;
+    const std::string file = w.file;
+    const std::string base = file.substr(0, file.find('.'));
     std::vector<MaterialSpec> materials = {
         {base + "_face", w.front.r, w.front.g, w.front.b, ""},
         {base + "_side", w.side.r, w.side.g, w.side.b, ""},

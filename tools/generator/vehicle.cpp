@@ -55,7 +55,7 @@ Image liveryTexture(const Livery& l) {
 }
 
 enum Part { RUBBER, RIM, SPOKE, HUB, DISC, PART_COUNT };
-const Colour PART_COLOURS[PART_COUNT] = {{30, 30, 33}, {206, 210, 218}, {92, 96, 108}, {168, 172, 178}, {140, 138, 146}};
+const Colour PART_COLOURS[PART_COUNT] = {{30, 30, 33}, {206, 210, 218}, {214, 216, 222}, {168, 172, 178}, {140, 138, 146}};
 UvFunction partUv(Part p) { return swatch((p + 0.5) / 8.0, 0.5); }
 
 Image partsTexture() {
@@ -127,12 +127,17 @@ Mesh wheelMesh(V3 c, double radius, bool brake) {
     };
     torus(radius - 9, 9, 8, 32, 8, RUBBER);
     torus(radius - 19.5, 2.6, 4.2, 32, 4, RIM);
-    for (int k = 0; k < 6; ++k) {
-        const double a = 2 * M_PI * k / 6 + 0.2;
-        const V3 out = v3(0, std::cos(a), std::sin(a));
-        const double side = k % 2 ? 2.5 : -2.5;
-        addRod(m, c + out * 6 + v3(side, 0, 0), c + out * (radius - 18.5) + v3(side * 0.4, 0, 0), 1.8, 1.4, 6,
-               partUv(SPOKE));
+    // Wire spokes, laced tangentially from both sides of the hub. The
+    // program turns a wheel by 10 degrees a tick; with 24 spokes (15 degrees
+    // apart) that reads as 5 degrees the other way, so the wheels appear to
+    // roll forwards although they are turned the way that rolls backwards.
+    for (int k = 0; k < 24; ++k) {
+        const double a = 2 * M_PI * k / 24;
+        const double lace = k % 2 ? 0.55 : -0.55;
+        const double side = k % 2 ? 3.5 : -3.5;
+        const V3 atHub = v3(side, 7 * std::cos(a + lace), 7 * std::sin(a + lace));
+        const V3 atRim = v3(side * 0.35, (radius - 18.5) * std::cos(a), (radius - 18.5) * std::sin(a));
+        addRod(m, c + atHub, c + atRim, 0.9, 0.9, 4, partUv(SPOKE));
     }
     addRod(m, c + v3(-9, 0, 0), c + v3(9, 0, 0), 7.5, 7.5, 10, partUv(HUB));
     if (brake) addRod(m, c + v3(5.5, 0, 0), c + v3(7, 0, 0), 21, 21, 16, partUv(DISC));
