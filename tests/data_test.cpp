@@ -437,8 +437,17 @@ TEST(Paths, StreetsLieOnTheGroundAndTheFlightInsideTheSky) {
                                                                     << p.y << " over ground " << h;
         }
     }
-    for (const Vec3d& p : readPoints("cam.ASE")) {
+    const std::vector<Vec3d> flight = readPoints("cam.ASE");
+    for (size_t i = 0; i < flight.size(); ++i) {
+        const Vec3d& p = flight[i];
         EXPECT_LT(inside.reach(p.x, p.y, p.z), 0.95) << "camera at " << p.x << ", " << p.y << ", " << p.z;
+        // The scene is drawn with the far plane at 800: from every place
+        // the camera shows, the whole dome lies closer than that.
+        for (const Vec3f& v : dome->vertices) {
+            if (i > 570) break;  // the flight rests at 570; the rest is never shown
+            ASSERT_LT(std::sqrt(std::pow(v.x - p.x, 2) + std::pow(v.y - p.y, 2) + std::pow(v.z - p.z, 2)), 800)
+                << "the far plane cuts the sky seen from camera sample " << i;
+        }
         const double h = height.at(p.x, p.z);
         ASSERT_FALSE(std::isnan(h));
         EXPECT_GT(p.y - h, 10) << "camera within the near plane of the ground at " << p.x << ", " << p.z;
