@@ -451,6 +451,15 @@ TEST(Paths, StreetsLieOnTheGroundAndTheFlightInsideTheSky) {
         const double h = height.at(p.x, p.z);
         ASSERT_FALSE(std::isnan(h));
         EXPECT_GT(p.y - h, 10) << "camera within the near plane of the ground at " << p.x << ", " << p.z;
+        // Nor does it fly into the lamp, a tunnel mouth or a tree.
+        for (const ModelObject& o : terrain.objects) {
+            const std::string name = o.name;
+            if (i > 570 || name == "ground" || name.rfind("road", 0) == 0) continue;
+            for (const Vec3f& v : o.vertices) {
+                ASSERT_GT(std::sqrt(std::pow(v.x - p.x, 2) + std::pow(v.y - p.y, 2) + std::pow(v.z - p.z, 2)), 10)
+                    << "camera sample " << i << " passes through the " << name;
+            }
+        }
     }
 }
 

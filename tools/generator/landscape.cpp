@@ -8,6 +8,7 @@
 
 #include "image.h"
 #include "mesh.h"
+#include "paths.h"
 #include "world.h"
 
 namespace {
@@ -278,21 +279,40 @@ Mesh portalMesh() {
     return m;
 }
 
-// Small clumps of trees on the hills, away from the roads and the flight.
+// Patches of conifers across the valley: never on a road, by the lamp, on
+// the mountains, or where the camera flies low past them.
 Mesh treeMesh() {
     Mesh m;
-    const double spots[][2] = {{-150, 80},  {-140, 110}, {-118, 92},  {-160, 102}, {-128, 70},  {-62, 178},
-                               {-50, 196},  {-74, 190},  {-150, -60}, {-162, -78}, {-138, -84}, {128, -160},
-                               {112, -138}, {140, -140}, {-96, 40},   {-110, -10}, {-190, 20},  {-200, 60}};
+    const std::vector<V3> flight = cameraPathPoints();
+    auto clearOfFlight = [&](double x, double z, double top) {
+        for (size_t i = 0; i < flight.size() && i <= 570; ++i) {
+            const V3& c = flight[i];
+            if (std::hypot(c.x - x, c.z - z) < 24 && c.y - top < 16) return false;
+        }
+        return true;
+    };
+    auto clearOfRoads = [&](double x, double z) {
+        for (const Road& road : roads())
+            for (size_t k = 0; k < road.centre.size(); k += 16)
+                if (std::hypot(road.centre[k].x - x, road.centre[k].z - z) < road.width / 2 + 12) return false;
+        return true;
+    };
+    const double STEP = 15;
     int index = 0;
-    for (const auto& s : spots) {
-        const double x = s[0], z = s[1];
-        const double y = meshHeight(x, z);
-        const double height = 7 + 4 * valueNoise(x * 0.3, z * 0.3, 61);
-        addRod(m, v3(x, y - 0.5, z), v3(x, y + height * 0.35, z), 0.45, 0.35, 6, swatchUv(TRUNK));
-        addRod(m, v3(x, y + height * 0.25, z), v3(x, y + height, z), height * 0.32, 0.08, 9,
-               swatchUv(index++ % 2 ? LEAVES : LEAVES_DARK));
-    }
+    for (double gz = -210; gz <= 210; gz += STEP)
+        for (double gx = -210; gx <= 210; gx += STEP) {
+            const double x = gx + (valueNoise(gx * 0.37, gz * 0.37, 62) - 0.5) * STEP;
+            const double z = gz + (valueNoise(gx * 0.37, gz * 0.37, 63) - 0.5) * STEP;
+            if (std::pow(std::pow(std::fabs(x), 4) + std::pow(std::fabs(z), 4), 0.25) > 212) continue;
+            if (fractalNoise(x / 80.0 + 3, z / 80.0 + 5, 71, 2) < 0.56) continue;  // forest patches
+            if (std::hypot(x, z) < 20 || !clearOfRoads(x, z)) continue;
+            const double y = meshHeight(x, z);
+            const double height = 7 + 5 * valueNoise(x * 0.3, z * 0.3, 61);
+            if (!clearOfFlight(x, z, y + height)) continue;
+            addRod(m, v3(x, y - 0.5, z), v3(x, y + height * 0.35, z), 0.45, 0.35, 5, swatchUv(TRUNK));
+            addRod(m, v3(x, y + height * 0.25, z), v3(x, y + height, z), height * 0.3, 0.08, 7,
+                   swatchUv(index++ % 2 ? LEAVES : LEAVES_DARK));
+        }
     return m;
 }
 
