@@ -242,7 +242,7 @@ double signedVolume(const ModelObject& o) {
 
 }  // namespace
 
-TEST(Vehicles, EveryObjectIsClosedAndWoundOutward) {
+TEST(DataVehicles, EveryObjectIsClosedAndWoundOutward) {
     REQUIRE_DATA();
     for (const char* path : {"models/quelm.3DS", "models/quelm_red.3DS"}) {
         const Model model = readModel(path);
@@ -254,7 +254,7 @@ TEST(Vehicles, EveryObjectIsClosedAndWoundOutward) {
     }
 }
 
-TEST(Vehicles, WheelsSitOnTheirPivotsAndTouchTheGround) {
+TEST(DataVehicles, WheelsSitOnTheirPivotsAndTouchTheGround) {
     REQUIRE_DATA();
     struct Wheel {
         int object;
@@ -283,7 +283,7 @@ TEST(Vehicles, WheelsSitOnTheirPivotsAndTouchTheGround) {
     }
 }
 
-TEST(Vehicles, TheRedOneIsTheSameVehicleInRed) {
+TEST(DataVehicles, TheRedOneIsTheSameVehicleInRed) {
     REQUIRE_DATA();
     const Model plain = readModel("models/quelm.3DS");
     const Model red = readModel("models/quelm_red.3DS");
@@ -342,7 +342,7 @@ bool overlap(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && 
 
 }  // namespace
 
-TEST(Lettering, TheTitleWordsRestSideBySideInsideTheWindow) {
+TEST(DataLettering, TheTitleWordsRestSideBySideInsideTheWindow) {
     REQUIRE_DATA();
     const Box title[] = {
         restingBox("Just.3ds", -150, 20, -30, 20, 70),  restingBox("quelm.3ds", -12, 50, -12, 19.5, 50),
@@ -370,7 +370,7 @@ TEST(Lettering, TheTitleWordsRestSideBySideInsideTheWindow) {
     for (const Box& b : closing) EXPECT_TRUE(b.x0 > 20 && b.x1 < 780 && b.y0 > 20 && b.y1 < 580);
 }
 
-TEST(Lettering, FrontFacesLookAtTheViewer) {
+TEST(DataLettering, FrontFacesLookAtTheViewer) {
     REQUIRE_DATA();
     for (int i = 0; i < 11; ++i) {
         const Model model = readModel(MODELS[i]);
@@ -384,7 +384,7 @@ TEST(Lettering, FrontFacesLookAtTheViewer) {
 // Paths
 // ===========================================================================
 
-TEST(Paths, PointFilesHoldWholeSegmentsOfTheirSampleCounts) {
+TEST(DataPaths, PointFilesHoldWholeSegmentsOfTheirSampleCounts) {
     REQUIRE_DATA();
     struct File {
         const char* name;
@@ -406,7 +406,7 @@ TEST(Paths, PointFilesHoldWholeSegmentsOfTheirSampleCounts) {
     }
 }
 
-TEST(Paths, StreetsLieOnTheGroundAndTheFlightInsideTheSky) {
+TEST(DataPaths, StreetsLieOnTheGroundAndTheFlightInsideTheSky) {
     REQUIRE_DATA();
     const Model terrain = readModel("models/terrain.3DS");
     const Model sky = readModel("models/sky.3ds");
@@ -466,7 +466,7 @@ TEST(Paths, StreetsLieOnTheGroundAndTheFlightInsideTheSky) {
 // The script, replayed tick by tick without drawing: what the camera sees
 // of the two vehicles while the viewer waits, presses d, and watches the
 // flight, the wait and the restart.
-TEST(Paths, TheScriptNeverShowsAVehicleRidingBackwardsOrJumping) {
+TEST(DataPaths, TheScriptNeverShowsAVehicleRidingBackwardsOrJumping) {
     REQUIRE_DATA();
     const Model terrainModel = readModel("models/terrain.3DS");
     const ModelObject* ground = objectNamed(terrainModel, "ground");
