@@ -64,9 +64,8 @@ void addShell(Mesh& mesh, const std::vector<std::vector<V3>>& rings, V3 startApe
     const size_t firstFace = mesh.faceCount();
     const size_t n = rings[0].size();
     const size_t last = rings.size() - 1;
-    auto uvOf = [&](V3 p, double around, double along) { return uv(p, around, along); };
     auto put = [&](V3 p, double around, double along) {
-        const Vec2f t = uvOf(p, around, along);
+        const Vec2f t = uv(p, around, along);
         return mesh.add(p, t.u, t.v);
     };
     // Side vertices: (n + 1) per ring so the texture seam can close at 1.

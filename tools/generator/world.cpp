@@ -85,9 +85,9 @@ void Route::turn(double radius, double degrees, double side) {
     const int steps = std::max(2, static_cast<int>(std::lround(radius * total / ROUTE_STEP)));
     double ex = hx, ez = hz;
     for (int i = 1; i <= steps; ++i) {
+        // (x, z) turned by angle a: positive a turns the heading towards
+        // its right-hand side (-hz, hx).
         const double a = total * i / steps * side;
-        // Rotating towards the right is rotating (x, z) by -a about y as
-        // seen from above with x right and z down the page; done explicitly.
         const double c = std::cos(a), s = std::sin(a);
         const V3 r = v3(fromCentre.x * c - fromCentre.z * s, 0, fromCentre.x * s + fromCentre.z * c);
         ex = hx * c - hz * s;
