@@ -45,7 +45,7 @@ wait_status sync 60
 wait_status follow 240
 if [ -n "${E2E_SCREENSHOTS:-}" ]; then
     wait_status wait 240
-    save_shadiest_screen scene 20
+    save_shadiest_screen scene 40
 fi
 quelm_running || fail "the program ended during the scene"
 

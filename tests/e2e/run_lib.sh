@@ -179,11 +179,11 @@ wait_status() {
 }
 
 save_shadiest_screen() {
-    local name="$1" count="${2:-20}" i best="" bestScore=-1 score status
+    local name="$1" count="${2:-40}" i best="" bestScore=-1 score status
     # Raw window dumps are quick; the pictures are judged afterwards.
     for ((i = 0; i < count; i++)); do
         xwd -silent -id "$QUELM_WINDOW" -out "$E2E_TMP/burst$i.xwd" || fail "xwd failed"
-        sleep 0.25
+        sleep 0.2
     done
     for ((i = 0; i < count; i++)); do
         convert "$E2E_TMP/burst$i.xwd" "$E2E_TMP/burst$i.png" || fail "cannot convert a window dump"
