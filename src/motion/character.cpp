@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/log.h"
 #include "assets/displaylists.h"
@@ -176,6 +177,26 @@ void extrudeEdge(const ModelObject& object, int faceIndex, int edge, const float
     glEnd();
 }
 
+// The same four corners as extrudeEdge's strip, as its two triangles in the
+// strip's winding, appended to the float vector behind `context`.
+void collectExtrudedEdge(const ModelObject& object, int faceIndex, int edge, const float light[4],
+                         void* context) {
+    std::vector<float>& out = *static_cast<std::vector<float>*>(context);
+    const Face& face = object.faces[faceIndex];
+    const Vec3f& a = object.vertices[face.vertexIndex[edge]];
+    const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
+    const float farA[3] = {a.x + (a.x - light[0]) * EXTRUDE_LENGTH,
+                           a.y + (a.y - light[1]) * EXTRUDE_LENGTH,
+                           a.z + (a.z - light[2]) * EXTRUDE_LENGTH};
+    const float farB[3] = {b.x + (b.x - light[0]) * EXTRUDE_LENGTH,
+                           b.y + (b.y - light[1]) * EXTRUDE_LENGTH,
+                           b.z + (b.z - light[2]) * EXTRUDE_LENGTH};
+    const float corners[18] = {a.x,     a.y,     a.z,     farA[0], farA[1], farA[2],
+                               b.x,     b.y,     b.z,     b.x,     b.y,     b.z,
+                               farA[0], farA[1], farA[2], farB[0], farB[1], farB[2]};
+    out.insert(out.end(), corners, corners + 18);
+}
+
 }  // namespace
 
 bool edgesEqual(const Vec3f& p, const Vec3f& q, const Vec3f& r, const Vec3f& s) {
@@ -335,27 +356,46 @@ void Character::draw(float light[4], bool castShadows) {
 }
 
 void Character::drawShadowVolumes(const float light[4], int part) {
+    // Both counting passes extrude the same silhouette (one light, one
+    // object), so it is collected once into a vertex array and drawn twice:
+    // one draw call per pass instead of a strip per edge.
+    static std::vector<float> volume;  // GLUT thread only; reused every frame
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         glDisable(GL_LIGHTING);
         glDepthMask(GL_FALSE);
         glDepthFunc(GL_LEQUAL);
         glEnable(GL_STENCIL_TEST);
+        // Only positions are read; any other array left enabled would be
+        // read past its end.
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisableClientState(GL_INDEX_ARRAY);
+        glDisableClientState(GL_EDGE_FLAG_ARRAY);
+        glEnableClientState(GL_VERTEX_ARRAY);
         for (size_t i = 0; i < model.objects.size(); ++i) {
             if (!inPart(static_cast<int>(i), part)) continue;
             ModelObject& object = model.objects[i];
+            volume.clear();
+            visitSilhouette(object, light, true, collectExtrudedEdge, &volume);
+            const GLsizei vertexCount = static_cast<GLsizei>(volume.size() / 3);
             glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
             glEnable(GL_CULL_FACE);
             glCullFace(GL_BACK);
             glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
+            if (vertexCount == 0) continue;
+            glVertexPointer(3, GL_FLOAT, 0, volume.data());
             // Front faces of the volume count up, back faces down: what is
             // left non-zero lies inside a volume.
             glFrontFace(GL_CCW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-            extrudeSilhouette(object, light, false);
+            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
             glFrontFace(GL_CW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-            extrudeSilhouette(object, light, true);
+            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
         }
+    glPopClientAttrib();
     glPopAttrib();
 }
 
