@@ -3,7 +3,8 @@
 #   1. the release build in build/ (with the generated data) and its tests,
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-asan/ and its tests,
-#   3. the fuzzers of the file readers, when tests/fuzz/run.sh exists.
+#   3. the concurrent 3DS reads under ThreadSanitizer in build-tsan/,
+#   4. the fuzzers of the file readers, when tests/fuzz/run.sh exists.
 # Tests that need a display use a private Xvfb started here. Exits non-zero
 # when any stage fails; the last line says which.
 set -uo pipefail
@@ -74,6 +75,19 @@ sanitized_tests() { ASAN_OPTIONS="detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 
 fuzzing() { bash tests/fuzz/run.sh build-fuzz; }
 
+# Reads of two models on two threads at once, under ThreadSanitizer (one
+# test; it cannot share a build with the AddressSanitizer one).
+thread_sanitized() {
+    local dir=build-tsan
+    mkdir -p "$dir"
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        run_logged "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+            -DQUELM_TSAN=ON -DQUELM_DATA=OFF -DQUELM_BENCH=OFF || return 1
+    fi
+    run_logged "$dir/build.log" cmake --build "$dir" --target reader_concurrency_test_tsan -j "$QUELM_JOBS" || return 1
+    run_logged "$dir/test.log" "$dir/tests/reader_concurrency_test_tsan" && grep -E '^\[  PASSED  \]' "$dir/test.log"
+}
+
 if ! ensure_packages; then
     say "FAILED: the required packages could not be installed"
     exit 1
@@ -82,6 +96,7 @@ start_xvfb || { say "FAILED: no X server for the tests"; exit 1; }
 
 stage "release build" build_release && stage "release tests" release_tests
 stage "sanitized build" sanitized_build && stage "sanitized tests" sanitized_tests
+stage "thread-sanitized reads" thread_sanitized
 if [ -f tests/fuzz/run.sh ]; then stage "fuzzing" fuzzing; fi
 
 stop_xvfb
