@@ -126,11 +126,5 @@ void enterClosing() {
 
     // The same state as the title's. cullFaces keeps its value: culling is
     // off on the closing screen until B is pressed.
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_NORMALIZE);
+    applyScreenState();
 }

@@ -60,6 +60,10 @@ void initDemo() {
 
     titleLettering = new TitleLettering();
 
+    applyScreenState();
+}
+
+void applyScreenState() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);

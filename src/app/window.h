@@ -29,5 +29,10 @@ extern Light* sceneLight;     // the current light; its replacer deletes it
 // title lettering, title OpenGL state.
 void initDemo();
 
+// The OpenGL state of the title and closing screens: black clear colour,
+// no depth test, culling or lighting; colour material, texturing and
+// normalised normals on. GLUT thread.
+void applyScreenState();
+
 // GLUT reshape callback: viewport and perspective projection.
 void reshape(int width, int height);
