@@ -13,7 +13,6 @@
 namespace {
 
 int redisplayRequests = 0;
-void countRedisplay() { ++redisplayRequests; }
 
 float secondsOf(uint32_t ms) {
     volatile float seconds = static_cast<float>(ms) * 0.001f;  // as idle computes it
@@ -28,13 +27,9 @@ protected:
         paused = false;
         demoState = STATE_TITLE;
         redisplayRequests = 0;
-        requestRedisplay = countRedisplay;
+        requestRedisplay = [] { ++redisplayRequests; };
     }
-    void TearDown() override {
-        clearFakeClock();
-        paused = false;
-    }
-
+    void TearDown() override { clearFakeClock(); }
     // One idle call at `ms` on the clock; returns what it printed.
     std::string idleAt(uint32_t ms) {
         setFakeClock(ms);
@@ -45,85 +40,53 @@ protected:
     }
 };
 
-TEST_F(IdleClock, FirstCallReportsOneFrameAndStepsAtOnce) {
-    EXPECT_EQ(idleAt(5000), "Current Frames Per Second: 1\n");
-    EXPECT_EQ(framesPerSecond, 1);
-    EXPECT_EQ(frameCounter, 0.0f);
-    EXPECT_EQ(lastFpsTime, secondsOf(5000));
-    EXPECT_EQ(lastTickTime, secondsOf(5000));
-    EXPECT_EQ(redisplayRequests, 1);
+// Each call: the clock, whether paused, the report it prints and the reference
+// time of the last step afterwards. Every call that is not paused asks for one
+// redisplay; a paused one changes nothing at all.
+TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreezes) {
+    ASSERT_EQ(secondsOf(5000) - secondsOf(4000), 1.0f);  // the exact case below is exact
+    const struct { uint32_t ms; bool paused; const char* printed; uint32_t tick; } calls[] = {
+        {4000, false, "Current Frames Per Second: 1\n", 4000},   // the first call reports and steps at once
+        {4500, false, "", 4500},
+        {5000, false, "", 5000},                                 // exactly one second: no report
+        {5001, false, "Current Frames Per Second: 3\n", 5000},   // the three frames since; 1 ms: no step
+        {15001, false, "Current Frames Per Second: 1\n", 15001}, // ten seconds late: one step only
+        {15002, false, "", 15001},                               // ... and nothing left to make up
+        {15035, false, "", 15035},
+        {16000, true, "", 15035},
+        {30000, true, "", 15035},
+        {40000, false, "Current Frames Per Second: 3\n", 40000}, // the frames before the pause and this one
+        {40001, false, "", 40000},                               // one step after the pause, not more
+    };
+    int redisplays = 0;
+    for (const auto& c : calls) {
+        SCOPED_TRACE(c.ms);
+        const float timeBefore = currentTime, framesBefore = frameCounter;
+        paused = c.paused;
+        const std::string printed = idleAt(c.ms);
+        EXPECT_EQ(printed, c.printed);
+        EXPECT_EQ(lastTickTime, secondsOf(c.tick));
+        EXPECT_EQ(redisplayRequests, redisplays += !c.paused);
+        EXPECT_TRUE(!c.paused || (currentTime == timeBefore && frameCounter == framesBefore));
+        if (!printed.empty()) {
+            EXPECT_EQ(printed, "Current Frames Per Second: " + std::to_string(framesPerSecond) + "\n");
+            EXPECT_TRUE(frameCounter == 0.0f && lastFpsTime == secondsOf(c.ms));
+        }
+    }
 }
 
-TEST_F(IdleClock, ReportsOnlyAfterStrictlyMoreThanOneSecond) {
-    idleAt(4000);
-    ASSERT_EQ(secondsOf(5000) - secondsOf(4000), 1.0f);  // the case under test is exact
-    EXPECT_EQ(idleAt(4500), "");
-    EXPECT_EQ(idleAt(5000), "") << "exactly one second must not report";
-    EXPECT_EQ(framesPerSecond, 1);
-    // Printed and stored figure are the same: the three frames since the last report.
-    EXPECT_EQ(idleAt(5001), "Current Frames Per Second: 3\n");
-    EXPECT_EQ(framesPerSecond, 3);
-    EXPECT_EQ(frameCounter, 0.0f);
-    EXPECT_EQ(lastFpsTime, secondsOf(5001));
-    EXPECT_EQ(redisplayRequests, 4);
-}
-
-TEST_F(IdleClock, StepsOnlyAfterStrictlyMoreThanATick) {
-    // A clock reading whose distance to the reference is exactly the float
-    // constant 1/30; only small readings have such a float partner.
+TEST_F(IdleClock, ExactlyATickDoesNotStep) {
+    // A reading exactly the float constant 1/30 from the reference; only small
+    // readings have such a float partner.
     const float tick = 1.0f / 30.0f;
-    const float now = secondsOf(40);
-    volatile float reference = now - tick;
-    ASSERT_EQ(now - reference, tick);
+    volatile float reference = secondsOf(40) - tick;
+    ASSERT_EQ(secondsOf(40) - reference, tick);
     lastTickTime = reference;
-    lastFpsTime = now;  // keep the report out of the way
-
+    lastFpsTime = secondsOf(40);  // keep the report out of the way
     idleAt(40);
-    EXPECT_EQ(lastTickTime, reference) << "exactly 1/30 s must not step";
+    EXPECT_EQ(lastTickTime, reference);
     idleAt(41);
     EXPECT_EQ(lastTickTime, secondsOf(41));
-}
-
-TEST_F(IdleClock, LateStepsAreNotMadeUp) {
-    idleAt(10000);
-    // Ten seconds without a call: one step, and the new reference is now, so
-    // the next call a millisecond later has nothing left to catch up.
-    idleAt(20000);
-    EXPECT_EQ(lastTickTime, secondsOf(20000));
-    idleAt(20001);
-    EXPECT_EQ(lastTickTime, secondsOf(20000));
-    idleAt(20034);
-    EXPECT_EQ(lastTickTime, secondsOf(20034));
-}
-
-TEST_F(IdleClock, EveryCallRequestsOneRedisplay) {
-    for (uint32_t ms = 3000; ms < 3010; ++ms) idleAt(ms);
-    EXPECT_EQ(redisplayRequests, 10);
-    EXPECT_EQ(frameCounter, 9.0f);  // the first call reported and reset the count
-}
-
-TEST_F(IdleClock, PauseFreezesEverythingAndTheNextCallCatchesUpOnce) {
-    idleAt(10000);
-    idleAt(10100);
-    idleAt(10200);
-    const float timeBefore = currentTime;
-    const float tickBefore = lastTickTime;
-
-    paused = true;
-    for (uint32_t ms = 11000; ms < 30000; ms += 1000) EXPECT_EQ(idleAt(ms), "");
-    EXPECT_EQ(currentTime, timeBefore);
-    EXPECT_EQ(frameCounter, 2.0f);
-    EXPECT_EQ(lastTickTime, tickBefore);
-    EXPECT_EQ(framesPerSecond, 1);
-    EXPECT_EQ(redisplayRequests, 3);
-
-    paused = false;
-    // The frames before the pause plus this one, reported at once; one step.
-    EXPECT_EQ(idleAt(40000), "Current Frames Per Second: 3\n");
-    EXPECT_EQ(lastTickTime, secondsOf(40000));
-    EXPECT_EQ(redisplayRequests, 4);
-    idleAt(40001);
-    EXPECT_EQ(lastTickTime, secondsOf(40000));
 }
 
 }  // namespace
