@@ -4,15 +4,14 @@
 // buffer.
 #include "motion/character.h"
 
-#include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "app/log.h"
@@ -33,10 +32,10 @@ ModelObject cube(Vec3f c, float h) {
     return o;
 }
 
-// A character with no file behind it (logs "wrong quelm type"), holding
-// the given objects, with neighbours and planes built.
+// A character with no file behind it (logs "wrong quelm type", to no
+// file), holding the given objects, with neighbours and planes built.
 struct Built {
-    Character character{0, 10};
+    Character character{(messageLog.reopen(nullptr), 0), 10};
     explicit Built(std::vector<ModelObject> objects) {
         character.model.objects = std::move(objects);
         character.buildNeighbours();
@@ -49,152 +48,124 @@ struct Built {
 // against every edge of every other face, in index order.
 void pairwiseNeighbours(ModelObject& o) {
     const int n = static_cast<int>(o.faces.size());
-    auto corner = [&](int face, int j) -> const Vec3f& { return o.vertices[o.faces[face].vertexIndex[j % 3]]; };
+    auto at = [&](int face, int j) -> const Vec3f& { return o.vertices[o.faces[face].vertexIndex[j % 3]]; };
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < 3; ++j) {
             o.faces[i].neighbour[j] = -2;
-            for (int k = 0, m = 3; k < n && m == 3; ++k) {
-                for (m = 0; k != i && m < 3; ++m) {
-                    if (edgesEqual(corner(i, j), corner(i, j + 1), corner(k, m), corner(k, m + 1))) {
-                        o.faces[i].neighbour[j] = k;
-                        o.faces[k].neighbour[m] = i;
-                        break;
+            [&] {
+                for (int k = 0; k < n; ++k) {
+                    for (int m = 0; m < 3 && k != i; ++m) {
+                        if (edgesEqual(at(i, j), at(i, j + 1), at(k, m), at(k, m + 1))) {
+                            o.faces[i].neighbour[j] = k;
+                            o.faces[k].neighbour[m] = i;
+                            return;
+                        }
                     }
                 }
-                if (k == i) m = 3;
-            }
+            }();
         }
     }
 }
 
-void expectSameNeighbours(const ModelObject& object, const char* what) {
+std::vector<int> neighbours(const Face& f) { return {f.neighbour, f.neighbour + 3}; }
+
+void expectSameNeighbours(const ModelObject& object, const char* what, bool closed = false) {
     ModelObject direct = object;
     pairwiseNeighbours(direct);
     Built hashed({object});
     for (size_t i = 0; i < direct.faces.size(); ++i) {
-        for (int j = 0; j < 3; ++j) {
-            ASSERT_EQ(hashed.object().faces[i].neighbour[j], direct.faces[i].neighbour[j])
-                << what << ": face " << i << " edge " << j;
-        }
+        const std::vector<int> want = neighbours(direct.faces[i]);
+        ASSERT_EQ(neighbours(hashed.object().faces[i]), want) << what << ": face " << i;
         ASSERT_EQ(hashed.object().faces[i].facing, 3);
+        ASSERT_TRUE(!closed || *std::min_element(want.begin(), want.end()) >= 0) << what;
     }
 }
 
 // A closed grid torus of rows x columns quads, each face with its own three
 // vertex entries (split as in a file), the faces shuffled.
 ModelObject splitTorus(std::mt19937& rng, int rows, int columns) {
-    auto at = [&](int r, int c) {
-        const double a = 2 * M_PI * (r % rows) / rows, b = 2 * M_PI * (c % columns) / columns;
-        return Vec3f{float((3 + std::cos(a)) * std::cos(b)), float(std::sin(a)),
-                     float((3 + std::cos(a)) * std::sin(b))};
-    };
-    std::vector<std::vector<Vec3f>> triangles;
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            triangles.push_back({at(r, c), at(r + 1, c), at(r + 1, c + 1)});
-            triangles.push_back({at(r, c), at(r + 1, c + 1), at(r, c + 1)});
-        }
-    }
-    std::shuffle(triangles.begin(), triangles.end(), rng);
+    const int corners[2][3][2] = {{{0, 0}, {1, 0}, {1, 1}}, {{0, 0}, {1, 1}, {0, 1}}};
     ModelObject o;
-    for (const auto& t : triangles) {
-        const int base = static_cast<int>(o.vertices.size());
-        o.vertices.insert(o.vertices.end(), t.begin(), t.end());
-        o.faces.push_back({{base, base + 1, base + 2}});
+    for (int q = 0; q < rows * columns * 2; ++q) {
+        for (const auto& k : corners[q % 2]) {
+            const double a = 2 * M_PI * ((q / 2 / columns + k[0]) % rows) / rows;
+            const double b = 2 * M_PI * ((q / 2 % columns + k[1]) % columns) / columns;
+            o.vertices.push_back({float((3 + std::cos(a)) * std::cos(b)), float(std::sin(a)),
+                                  float((3 + std::cos(a)) * std::sin(b))});
+        }
+        o.faces.push_back({{3 * q, 3 * q + 1, 3 * q + 2}});
     }
+    std::shuffle(o.faces.begin(), o.faces.end(), rng);
     return o;
 }
 
 // Silhouette edges as unordered pairs of end points.
-using Edge = std::pair<std::vector<float>, std::vector<float>>;
-
-Edge edgeOf(const Vec3f& a, const Vec3f& b) {
-    std::vector<float> p = {a.x, a.y, a.z}, q = {b.x, b.y, b.z};
-    return p < q ? Edge(p, q) : Edge(q, p);
-}
+using Point = std::array<float, 3>;
+using Edge = std::set<Point>;
 
 // The edges extruded for `light`, each expected once.
 std::set<Edge> silhouette(ModelObject& o, const float light[4], bool reset) {
     std::vector<Edge> edges;
-    visitSilhouette(o, light, reset, [](const ModelObject& ob, int face, int edge, const float*, void* out) {
-        const Face& f = ob.faces[face];
-        static_cast<std::vector<Edge>*>(out)->push_back(
-            edgeOf(ob.vertices[f.vertexIndex[edge]], ob.vertices[f.vertexIndex[(edge + 1) % 3]]));
+    visitSilhouette(o, light, reset, [](const ModelObject& ob, int face, int j, const float*, void* out) {
+        const int32_t* corner = ob.faces[face].vertexIndex;
+        const Vec3f &a = ob.vertices[corner[j]], &b = ob.vertices[corner[(j + 1) % 3]];
+        static_cast<std::vector<Edge>*>(out)->push_back({Point{a.x, a.y, a.z}, Point{b.x, b.y, b.z}});
     }, &edges);
-    const std::set<Edge> unique(edges.begin(), edges.end());
-    EXPECT_EQ(unique.size(), edges.size());
-    return unique;
+    EXPECT_EQ(std::set<Edge>(edges.begin(), edges.end()).size(), edges.size());
+    return {edges.begin(), edges.end()};
 }
 
-std::set<Edge> square(Vec3f a, Vec3f b, Vec3f c, Vec3f d) {
-    return {edgeOf(a, b), edgeOf(b, c), edgeOf(c, d), edgeOf(d, a)};
-}
+std::set<Edge> square(Point a, Point b, Point c, Point d) { return {{a, b}, {b, c}, {c, d}, {d, a}}; }
 
 }  // namespace
 
 TEST(Character, PitchAndSpinOverManyTicks) {
-    messageLog.reopen(nullptr);
-    Character c(0, 10);
-    // No pitch runs until started; the spin turns 10 degrees a tick.
-    for (int call = 1; call <= 36 * 3; ++call) {
+    Built b({});
+    Character& c = b.character;
+    int ticks = 0;
+    auto tick = [&] {
         c.setPose(1, 2, 3, 4);
-        ASSERT_EQ(c.spinAngle, (call * 10) % 360) << call;
-        ASSERT_TRUE(c.pitchCount == 1 && c.pitchState == 0) << call;
-    }
-    EXPECT_TRUE(c.x == 1 && c.heading == 4);
-    // Up over limit - 1 ticks, back down, idle on the 60th.
-    c.startPitch(30);
-    EXPECT_TRUE(c.pitchCount == 1 && c.pitchState == 1);
-    for (int call = 1; call <= 160; ++call) {
-        c.setPose(0, 0, 0, 0);
-        const int state = call < 29 ? 1 : call < 60 ? 2 : 0;
-        ASSERT_EQ(c.pitchState, state) << call;
-        ASSERT_EQ(c.pitchCount, call < 29 ? call + 1 : call < 60 ? 59 - call : 0) << call;
+        EXPECT_EQ(c.spinAngle, (++ticks * 10) % 360) << ticks;  // 10 degrees a tick
+    };
+    // No pitch runs until started.
+    for (int i = 0; i < 100; ++i) tick();
+    EXPECT_TRUE(c.pitchCount == 1 && c.pitchState == 0);
+    // Up over limit - 1 ticks, back down, then idle; a limit below 2 is 2.
+    for (int limit : {30, 1, 2, 80}) {
+        c.startPitch(limit);
+        const int L = std::max(limit, 2);
+        for (int n = 1; n <= 2 * L + 20; ++n) {
+            tick();
+            ASSERT_EQ(c.pitchState, n < L - 1 ? 1 : n < 2 * L ? 2 : 0) << limit << ": " << n;
+            ASSERT_EQ(c.pitchCount, n < L - 1 ? n + 1 : n < 2 * L ? 2 * L - 1 - n : 0) << limit << ": " << n;
+        }
     }
     // Restarted while falling, it rises again from 1.
     c.startPitch(40);
-    for (int i = 0; i < 45; ++i) c.setPose(0, 0, 0, 0);
+    for (int i = 0; i < 45; ++i) tick();
     EXPECT_EQ(c.pitchState, 2);
     c.startPitch(10);
-    c.setPose(0, 0, 0, 0);
+    tick();
     EXPECT_TRUE(c.pitchState == 1 && c.pitchCount == 2);
-    // A limit below 2 is 2: up one step, down two, idle on the fourth tick.
-    c.startPitch(1);
-    for (int call = 1; call <= 4; ++call) {
-        c.setPose(0, 0, 0, 0);
-        EXPECT_EQ(c.pitchState, call < 4 ? 2 : 0) << call;
-    }
 }
 
 TEST(Character, PlanesAndEdges) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> d(-100, 100);
+    // Each plane holds its corners, and (a, b, c) is the cross product of
+    // the first two edges: out of a counter-clockwise face.
     ModelObject o;
-    for (int i = 0; i < 60; ++i) o.vertices.push_back({d(rng), d(rng), d(rng)});
-    for (int i = 0; i < 20; ++i) o.faces.push_back({{3 * i, 3 * i + 1, 3 * i + 2}});
-    o.vertices.insert(o.vertices.end(), {{0, 0, 5}, {2, 0, 5}, {0, 3, 5}});  // in z = 5, facing +z
-    o.faces.push_back({{60, 61, 62}});
+    o.vertices = {{0, 0, 5}, {2, 0, 5}, {0, 3, 5}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1},
+                  {1, 2, 3}, {4, 6, 3}, {1, 2, 7}, {-1.5f, 2, 0.25f}, {7, -3, 1}, {2, 2, -9}};
+    for (int i = 0; i < 4; ++i) o.faces.push_back({{3 * i, 3 * i + 1, 3 * i + 2}});
     Built h({o});
-    for (const Face& f : h.object().faces) {
-        const Vec3f &a = o.vertices[f.vertexIndex[0]], &b = o.vertices[f.vertexIndex[1]],
-                    &c = o.vertices[f.vertexIndex[2]];
-        const double ux = double(b.x) - a.x, uy = double(b.y) - a.y, uz = double(b.z) - a.z;
-        const double vx = double(c.x) - a.x, vy = double(c.y) - a.y, vz = double(c.z) - a.z;
-        EXPECT_NEAR(f.plane[0], uy * vz - uz * vy, 1e-7);
-        EXPECT_NEAR(f.plane[1], uz * vx - ux * vz, 1e-7);
-        EXPECT_NEAR(f.plane[2], ux * vy - uy * vx, 1e-7);
-        for (const Vec3f* v : {&a, &b, &c}) {
-            EXPECT_NEAR(f.plane[0] * v->x + f.plane[1] * v->y + f.plane[2] * v->z + f.plane[3], 0, 1e-6);
-        }
+    const double planes[4][4] = {{0, 0, 6, -30}, {1, 1, 1, -1}, {16, -12, 0, 8}, {46.25, 81.25, 17.5, -97.5}};
+    for (int i = 0; i < 4; ++i) {
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(h.object().faces[i].plane[k], planes[i][k], 1e-9) << i;
     }
-    EXPECT_DOUBLE_EQ(h.object().faces[20].plane[3], -30);
     // Edges match either way round by exact position (-0 equals 0, NaN
     // equals nothing).
     const Vec3f a{1, 2, 3}, b{4, 5, 6}, nan{std::nanf(""), 0, 0};
-    EXPECT_TRUE(edgesEqual(a, b, a, b) && edgesEqual(a, b, b, a));
-    EXPECT_TRUE(edgesEqual({0, 1, 1}, b, {-0.0f, 1, 1}, b));
-    EXPECT_FALSE(edgesEqual(a, b, a, {4, 5, 6.0001f}) || edgesEqual(a, b, a, a) ||
-                 edgesEqual(nan, b, nan, b));
+    EXPECT_TRUE(edgesEqual(a, b, b, a) && edgesEqual({0, 1, 1}, b, {-0.0f, 1, 1}, b));
+    EXPECT_FALSE(edgesEqual(a, b, a, {4, 5, 6.0001f}) || edgesEqual(nan, b, nan, b));
 }
 
 TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
@@ -212,19 +183,16 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
     }
     for (int round = 0; round < 20; ++round) {
         ModelObject o = splitTorus(rng, 3 + round / 2, 4 + round);
-        if (round % 2) {  // open: a random tenth of the faces removed
-            std::shuffle(o.faces.begin(), o.faces.end(), rng);
-            o.faces.resize(o.faces.size() * 9 / 10);
-        }
-        expectSameNeighbours(o, round % 2 ? "open torus" : "torus");
+        if (round % 2) o.faces.resize(o.faces.size() * 9 / 10);  // open: a random tenth removed
+        expectSameNeighbours(o, round % 2 ? "open torus" : "torus", round % 2 == 0);
     }
     // Faces with corners outside the vertex list have no neighbours, and
     // the silhouette walk passes over them.
     ModelObject o = cube({0, 0, 0}, 1);
     o.faces.insert(o.faces.end(), {{{0, 3, 99}}, {{-1, 0, 3}}});
     Built h({o});
-    for (int j = 0; j < 3; ++j) EXPECT_TRUE(h.object().faces[12].neighbour[j] == -2 && h.object().faces[13].neighbour[j] == -2);
-    EXPECT_GE(h.object().faces[0].neighbour[0], 0);
+    EXPECT_EQ(neighbours(h.object().faces[12]), std::vector<int>(3, -2));
+    EXPECT_EQ(neighbours(h.object().faces[13]), std::vector<int>(3, -2));
     const float light[4] = {0, 10, 0, 1};
     silhouette(h.object(), light, true);
 }
@@ -264,7 +232,6 @@ class ShadowVolumes : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
-        messageLog.reopen(nullptr);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
@@ -278,12 +245,10 @@ protected:
     static float draw(Character& c, bool castShadows) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         glColor3ub(120, 120, 120);
-        glBegin(GL_QUADS);
-        glVertex3f(-100, 0, -100);
-        glVertex3f(-100, 0, 100);
-        glVertex3f(100, 0, 100);
-        glVertex3f(100, 0, -100);
-        glEnd();
+        glPushMatrix();
+        glRotatef(90, 1, 0, 0);  // the rectangle's plane z = 0 becomes y = 0
+        glRectf(-100, -100, 100, 100);
+        glPopMatrix();
         float light[4] = {0, 100, 0, 0};
         c.draw(light, castShadows);
         glFinish();

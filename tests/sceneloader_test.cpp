@@ -9,32 +9,17 @@
 
 #include <cstdio>
 #include <fstream>
-#include <string>
 
 #include "app/log.h"
 #include "support/tempdir.h"
 
 namespace {
 
-// Points (0,0,h), (step,0,h), (2 step,0,h), ...: along the file's X axis,
-// the file's third coordinate being height.
-void writePoints(const char* path, int count, double step, double height) {
+// Points 0, step, 2 step, ... along the file's X axis.
+void writePoints(const char* path, int count, double step) {
     std::ofstream out(path, std::ios::binary);
     out << "*CONTROL_POS_TRACK " << count << "\n";
-    for (int i = 0; i < count; ++i) {
-        out << "\t\t\t*PATH_POINT_SAMPLE\t" << i << "\t" << i * step << "\t0\t" << height << "\n";
-    }
-}
-
-void clearScene() {
-    for (SplinePath** p : {&plainPath, &redPath, &cameraPath}) {
-        delete *p;
-        *p = nullptr;
-    }
-    for (Vec3d** p : {&pathPoints, &cameraPoints}) {
-        delete[] *p;
-        *p = nullptr;
-    }
+    for (int i = 0; i < count; ++i) out << "\t\t\t*PATH_POINT_SAMPLE\t" << i << "\t" << i * step << "\t0\t0\n";
 }
 
 }  // namespace
@@ -43,35 +28,32 @@ TEST(SceneLoading, BuildsTheThreePathsAndAMissingFileGivesAStandingOne) {
     TempDir dir;
     messageLog.reopen("messages.log");
     mkdir("models", 0755);
-    writePoints("models/street_2.ase", 3, 10, 1);
-    writePoints("models/cam.ASE", 8, 5, 30);
-    loadScene();  // without "street.ase"
-    ASSERT_TRUE(plainPath && redPath && cameraPath);
-    ASSERT_EQ(redPath->sampleCount, 450);
-    for (int i = 0; i < 450; ++i) {
-        ASSERT_EQ(redPath->positions[i].x, 0.0) << i;
-        ASSERT_EQ(redPath->deltaX[i], 0.0) << i;
+    writePoints("models/street_2.ase", 3, 10);
+    writePoints("models/cam.ASE", 8, 5);
+    for (bool red : {false, true}) {  // first without "street.ase"
+        loadScene();
+        ASSERT_TRUE(plainPath && redPath && cameraPath);
+        // Two segments of 125 plain samples: sample 125 is the second point.
+        const struct { SplinePath* path; int samples, at; double x; } want[] = {
+            {plainPath, 250, 125, 10}, {redPath, 450, 150, red ? 20.0 : 0.0}, {cameraPath, 700, 100, 5}};
+        for (const auto& w : want) {
+            EXPECT_EQ(w.path->sampleCount, w.samples);
+            EXPECT_NEAR(w.path->positions[w.at].x, w.x, 1e-9) << w.samples;
+        }
+        EXPECT_EQ(pointCount, 8);  // the last file read
+        EXPECT_NEAR(pathPoints[red ? 3 : 2].x, red ? 60 : 20, 1e-9);  // the last street file's
+        EXPECT_NEAR(cameraPoints[7].x, 35, 1e-9);
+        for (SplinePath** p : {&plainPath, &redPath, &cameraPath}) {
+            delete *p;
+            *p = nullptr;
+        }
+        for (Vec3d** p : {&pathPoints, &cameraPoints}) {
+            delete[] *p;
+            *p = nullptr;
+        }
+        writePoints("models/street.ase", 4, 20);
     }
-
-    clearScene();
-    writePoints("models/street.ase", 4, 20, 2);
-    loadScene();
-    ASSERT_TRUE(plainPath && redPath && cameraPath);
-    EXPECT_EQ(plainPath->sampleCount, 250);
-    EXPECT_EQ(redPath->sampleCount, 450);
-    EXPECT_EQ(cameraPath->sampleCount, 700);
-    // 2 segments of 125 samples: sample 125 is the second point.
-    EXPECT_NEAR(plainPath->positions[125].x, 10, 1e-9);
-    EXPECT_NEAR(plainPath->positions[125].y, 1, 1e-9);
-    EXPECT_NEAR(redPath->positions[150].x, 20, 1e-9);
-    EXPECT_NEAR(cameraPath->positions[100].x, 5, 1e-9);
-    EXPECT_NEAR(cameraPath->positions[100].y, 30, 1e-9);
-    EXPECT_EQ(pointCount, 8);
-    EXPECT_NEAR(pathPoints[3].x, 60, 1e-9);  // the second street file's points
-    EXPECT_NEAR(cameraPoints[7].x, 35, 1e-9);
-    // Only the missing file was logged.
-    std::fflush(nullptr);
+    std::fflush(nullptr);  // only the missing file was logged
     EXPECT_EQ(readTextFile("messages.log"), "Error in initAnimations: file not opened\n\n");
-    clearScene();
     messageLog.reopen(nullptr);
 }

@@ -13,14 +13,6 @@ namespace {
 
 constexpr double DEG = 57.29577951308232;
 
-Vec3d v(double x, double y, double z) {
-    Vec3d p;
-    p.x = x;
-    p.y = y;
-    p.z = z;
-    return p;
-}
-
 struct Sample {
     Vec3d p;
     double a = -1, b = -1, c = -1;
@@ -45,78 +37,68 @@ void expectAt(const Vec3d& p, double x, double y, double z, int i) {
 TEST(SplinePath, SamplesDeltasSlopesAndHeadingsAlongTheSegments) {
     // Three segments of 10 samples each (along +x, straight up, then
     // leaning to -x); the 2 samples left over copy the last computed one.
-    const Vec3d points[] = {v(0, 0, 0), v(10, 0, 0), v(10, 5, 0), v(7, 5, 12)};
+    const Vec3d points[] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}, {7, 5, 12}};
     SplinePath path(4, points, 32, 3, 0, 0);
     const struct { Vec3d start, step; double heading; } segments[] = {
-        {v(0, 0, 0), v(1, 0, 0), 270}, {v(10, 0, 0), v(0, 0.5, 0), 180},
-        {v(10, 5, 0), v(-0.3, 0, 1.2), std::atan(-0.25) * DEG + 180}};
+        {{0, 0, 0}, {1, 0, 0}, 270}, {{10, 0, 0}, {0, 0.5, 0}, 180},
+        {{10, 5, 0}, {-0.3, 0, 1.2}, std::atan(-0.25) * DEG + 180}};
     for (int i = 0; i < 32; ++i) {
         const auto& g = segments[i < 30 ? i / 10 : 2];
         const int j = i < 30 ? i % 10 : 9;  // never P3 itself
         expectAt(path.positions[i], g.start.x + j * g.step.x, g.start.y + j * g.step.y,
                  g.start.z + j * g.step.z, i);
-        expectAt(v(path.deltaX[i], path.deltaY[i], path.deltaZ[i]), g.step.x, g.step.y, g.step.z, i);
+        expectAt(Vec3d{path.deltaX[i], path.deltaY[i], path.deltaZ[i]}, g.step.x, g.step.y, g.step.z, i);
         const Sample s = take(path);
-        EXPECT_EQ(s.index, i);
-        EXPECT_NEAR(s.a, g.heading, 1e-12) << i;
+        EXPECT_TRUE(s.index == i && std::fabs(s.a - g.heading) < 1e-12) << i << ": " << s.a;
     }
     // x change without z change: an infinite slope; neither: NaN.
     EXPECT_TRUE(std::isinf(path.slopeX[0]) && path.slopeX[0] > 0);
     EXPECT_TRUE(std::isnan(path.slopeX[15]));
     EXPECT_DOUBLE_EQ(path.slopeX[31], -0.25);
     // Headings of other directions stay within 90..270.
-    const struct { Vec3d to; double heading; } ways[] = {{v(0, 0, 10), 180}, {v(0, 0, -10), 180},
-                                                         {v(-10, 0, 0), 90}, {v(-5, 0, -5), 225},
-                                                         {v(10, 0, 10), 225}};
+    const struct { Vec3d to; double heading; } ways[] = {
+        {{0, 0, 10}, 180}, {{0, 0, -10}, 180}, {{-10, 0, 0}, 90}, {{-5, 0, -5}, 225}, {{10, 0, 10}, 225}};
     for (const auto& w : ways) {
-        const Vec3d two[] = {v(0, 0, 0), w.to};
+        const Vec3d two[] = {{0, 0, 0}, w.to};
         SplinePath p(2, two, 5, 3, 0, 0);
         EXPECT_DOUBLE_EQ(take(p).a, w.heading) << w.to.x << "," << w.to.z;
     }
 }
 
 TEST(SplinePath, DegeneratePathsStandStill) {
-    const Vec3d many[] = {v(1, 2, 3), v(9, 9, 9), v(8, 8, 8), v(7, 7, 7)};
-    SplinePath single(1, many, 20, 3, 0, 0), empty(0, nullptr, 20, 3, 0, 0);
-    SplinePath negativeCount(-3, many, 20, 3, 0, 0);
-    SplinePath tooFewSamples(4, many, 2, 3, 0, 0);  // fewer samples than segments
+    // One point, or fewer samples than segments: the first point; no points
+    // (or a negative count): the origin; no samples: the origin at index 0,
+    // and the cursor never moves. Every heading 180, every delta 0.
+    const Vec3d many[] = {{1, 2, 3}, {9, 9, 9}, {8, 8, 8}, {7, 7, 7}};
+    SplinePath single(1, many, 20, 3, 0, 0), tooFew(4, many, 2, 3, 0, 0), none(2, many, 0, 3, 0, 0);
+    SplinePath empty(0, nullptr, 20, 3, 0, 0), negative(-3, many, 20, 3, 0, 0);
     for (int i = 0; i < 25; ++i) {
-        const Sample s = take(single), r = take(empty, true), n = take(negativeCount);
-        expectAt(s.p, 1, 2, 3, i);
-        expectAt(r.p, 0, 0, 0, i);
-        expectAt(n.p, 0, 0, 0, i);
-        EXPECT_TRUE(s.a == 180 && n.a == 180 && r.a == 0 && r.b == 0 && r.c == 0) << i;
-        EXPECT_EQ(r.index, i % 20);
+        const Sample s = take(single), t = take(tooFew), z = take(none), n = take(negative);
+        const Sample r = take(empty, true);
+        for (const Sample* at : {&s, &t}) expectAt(at->p, 1, 2, 3, i);
+        for (const Sample* at : {&z, &n, &r}) expectAt(at->p, 0, 0, 0, i);
+        EXPECT_TRUE(s.a == 180 && t.a == 180 && z.a == 180 && n.a == 180) << i;
+        EXPECT_TRUE(r.a == 0 && r.b == 0 && r.c == 0 && r.index == i % 20 && z.index == 0) << i;
     }
-    expectAt(tooFewSamples.positions[1], 1, 2, 3, 1);
-    EXPECT_DOUBLE_EQ(tooFewSamples.deltaX[1], 0.0);
-    // No samples at all: the origin at index 0, and the cursor never moves.
-    SplinePath none(2, many, 0, 3, 0, 0), negative(2, many, -5, 3, 0, 0);
-    EXPECT_EQ(negative.sampleCount, 0);
-    const Sample s = take(none);
-    EXPECT_TRUE(s.more && s.index == 0);
-    expectAt(s.p, 0, 0, 0, 0);
-    EXPECT_FALSE(take(negative, true, true).more);
+    EXPECT_FALSE(take(none, true, true).more);
     none.seek(5);
     EXPECT_EQ(none.cursor, 0);
+    EXPECT_EQ(SplinePath(2, many, -5, 3, 0, 0).sampleCount, 0);
 }
 
 TEST(SplinePath, WalkingWrapsStopsSeeksAndFillsOnlyWhatIsAsked) {
-    const Vec3d points[] = {v(0, 0, 0), v(7, 14, 21)};
+    const Vec3d points[] = {{0, 0, 0}, {7, 14, 21}};
     SplinePath path(2, points, 7, 3, 0, 0);
     for (int call = 0; call < 7 * 5 + 3; ++call) {
         const Sample s = take(path, true);
-        EXPECT_TRUE(s.more);
-        EXPECT_EQ(s.index, call % 7);
+        EXPECT_TRUE(s.more && s.index == call % 7 && s.a == 1 && s.b == 2 && s.c == 3) << call;
         EXPECT_NEAR(s.p.x, call % 7, 1e-12);
-        EXPECT_TRUE(s.a == 1 && s.b == 2 && s.c == 3) << call;
     }
     // Stop at end: the last sample again and again, nothing else written.
     path.rewind();
     for (int call = 0; call < 30; ++call) {
         const Sample s = take(path, false, true);
-        EXPECT_EQ(s.more, call < 6) << call;
-        EXPECT_EQ(s.index, call < 6 ? call : -1) << call;
+        EXPECT_TRUE(s.more == (call < 6) && s.index == (call < 6 ? call : -1)) << call;
         EXPECT_DOUBLE_EQ(s.a, call < 6 ? 180 + std::atan(1.0 / 3.0) * DEG : -1) << call;
         EXPECT_NEAR(s.p.x, call < 6 ? call : 6, 1e-12);
     }
@@ -143,10 +125,11 @@ TEST(SplinePath, DrawsAYellowStripThroughTheSamplesAndLeavesTheColourCyan) {
     if (!ensureGlContext(800, 600)) GTEST_SKIP() << "no display";
     glClear(GL_COLOR_BUFFER_BIT);
     // The only drawing in this program, so the context's defaults hold
-    // (identity matrices, no lighting or depth test). From x = -0.5 to 0.5 in 10 samples through the centres of window row
-    // 303: the strip ends on the last sample, x = 0.4, not on the last point.
+    // (identity matrices, no lighting or depth test). From x = -0.5 to 0.5
+    // in 10 samples through the centres of window row 303: the strip ends
+    // on the last sample, x = 0.4, not on the last point.
     const double row = 303.5 / 300.0 - 1.0;
-    const Vec3d points[] = {v(-0.5, row, 0), v(0.5, row, 0)};
+    const Vec3d points[] = {{-0.5, row, 0}, {0.5, row, 0}};
     SplinePath(2, points, 10, 3, 0, 0).drawLines();
     glFinish();
     const struct { int x; unsigned char r, g; } pixels[] = {{400, 255, 255}, {555, 255, 255}, {580, 0, 0}};
