@@ -226,11 +226,10 @@ TEST_F(KeyboardTest, EscapeFromEveryStateShowsAFreshClosingScreen) {
 
         EXPECT_EQ(demoState, STATE_CLOSING);
         ASSERT_NE(closingLettering, nullptr);
-        ASSERT_EQ(closingLettering->items[0]->model.materialCount, 1);
-        EXPECT_STREQ(closingLettering->items[0]->model.materials[0].name, "comingsoon");
-        EXPECT_TRUE(closingLettering->items[0]->isMoving() && closingLettering->items[1]->isMoving());
-        EXPECT_FLOAT_EQ(closingLettering->items[0]->position[0], -100.0f);
-        EXPECT_FLOAT_EQ(closingLettering->items[1]->position[0], 50.0f);
+        for (LetteringItem* item : closingLettering->items) {
+            EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1);
+            EXPECT_EQ(item->position[0], item == closingLettering->items[0] ? -100.0f : 50.0f) << "the words start over";
+        }
         EXPECT_NE(closingLettering->textures[1], 0u);
         // The light at (-55, -55, 50), applied under the identity: eye coordinates equal the given ones.
         ASSERT_NE(sceneLight, nullptr);

@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -97,24 +98,6 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
     }
 }
 
-TEST_F(ScreenDrawing, ScreenSpaceCountsPixelsFromTheTopLeft) {
-    GLint depthBefore = 0, depthInside = 0;
-    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthBefore);
-    beginScreenSpace(0, 0, WIDTH, HEIGHT);
-    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthInside);
-    EXPECT_EQ(depthInside, depthBefore + 1) << "the caller pops the projection it pushed";
-    glDisable(GL_TEXTURE_2D);
-    glColor3f(1, 1, 1);
-    glBegin(GL_POINTS);
-    glVertex2f(100.5f, 50.5f);
-    glEnd();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    EXPECT_TRUE(pixelIs(100, HEIGHT - 51, {255, 255, 255}));  // glReadPixels counts from the bottom
-    EXPECT_TRUE(pixelIs(100, 50, {40, 20, 10}));
-}
-
 TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownIndex) {
     overlayTextures[0] = 0;
     createEmptyTexture(overlayTextures, 512, 3, GL_RGB, 0);
@@ -128,18 +111,18 @@ TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownInde
 
 TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWindow) {
     fillOverlayTexture({100, 200, 50}, {200, 0, 100});
+    glTranslatef(1, 2, 3);  // a camera, to be kept
+    const std::vector<float> matrices = glStateOf({});
     drawOverlay(0);
     for (auto [x, y] : {std::pair{1, 1}, {WIDTH - 2, HEIGHT / 2 - 20}, {1, HEIGHT / 2 + 20}, {WIDTH - 2, HEIGHT - 2}})
         EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45}
                                                  : Colour{40 + 180, 20, 10 + 90}, 2))
             << x << "," << y;
-    // What the scene expects afterwards.
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
+    // What the scene expects afterwards: both matrices kept (the screen-space projection popped).
+    const std::vector<float> after = glStateOf({GL_DEPTH_TEST, GL_BLEND, GL_LIGHTING});
+    EXPECT_TRUE(std::equal(matrices.begin(), matrices.begin() + 32, after.begin())) << "matrices not kept";
+    EXPECT_EQ(after[36], GL_MODELVIEW);
+    EXPECT_EQ(std::vector<float>(after.end() - 3, after.end()), (std::vector<float>{1, 0, 1})) << "depth test, blend, lighting";
 }
 
 TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil) {

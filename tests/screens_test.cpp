@@ -111,10 +111,10 @@ protected:
         return title->drawTitleFrame(&demoState);
     }
 
-    // All words in, loading asked for, and the first loading frame drawn.
+    // All words in and the prompt shown, loading asked for, and the first loading frame drawn.
     void startLoading() {
-        for (int i = 0; i < FLY_IN_FRAMES; ++i) frame();
-        ASSERT_FALSE(title->items[5]->isMoving());
+        for (int i = 0; i <= FLY_IN_FRAMES; ++i) frame();
+        ASSERT_TRUE(shows(PRESS_D_AT, PRESS_D)) << "the prompt follows the sixth word";
         demoState = STATE_LOAD_REQUESTED;
         frame();
         ASSERT_EQ(demoState, STATE_LOADING1);
@@ -130,7 +130,7 @@ protected:
     TitleLettering* title = nullptr;
 };
 
-TEST_F(Screens, TitleWordsFlyInOneAfterAnotherOverTheBackdrop) {
+TEST_F(Screens, TitleWordsFlyInOneAfterAnotherAndTheLoaderWaitsForTheSixthEvenWhenDComesEarly) {
     int lastStarted = 0;
     for (int f = 0; f < FLY_IN_FRAMES; ++f) {
         int firstMoving = -1;
@@ -146,28 +146,14 @@ TEST_F(Screens, TitleWordsFlyInOneAfterAnotherOverTheBackdrop) {
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(std::make_pair(title->items[i]->path->cursor, title->items[i]->isMoving()) != before[i],
                       i == firstMoving) << "frame " << f << " word " << i;
-        EXPECT_TRUE(shows(PRESS_D_AT, BACKDROP)) << "frame " << f << ": the prompt waits for the words";
+        EXPECT_TRUE(shows(PRESS_D_AT, BACKDROP)) << "frame " << f << ": no prompt before the words, nor once asked";
         for (auto at : {std::pair{0, 0}, {799, 0}, {0, 599}, {799, 599}, {400, 300}})
             EXPECT_TRUE(f > 0 || shows(at, BACKDROP)) << "the backdrop fills the window";
-    }
-    frame();
-    EXPECT_TRUE(shows(PRESS_D_AT, PRESS_D));
-    EXPECT_FALSE(shows(LAST_WORD_AT, BACKDROP)) << "the sixth word is drawn";
-    EXPECT_EQ(demoState, STATE_TITLE);
-    EXPECT_EQ(loaderStarts, 0);
-}
-
-TEST_F(Screens, LoaderStartsOnlyAfterTheSixthWordEvenWhenDComesEarly) {
-    frame();
-    keyboard('d', 0, 0);
-    ASSERT_EQ(demoState, STATE_LOAD_REQUESTED);
-    for (int f = 1; f < FLY_IN_FRAMES; ++f) {
-        frame();
+        if (f == 0) keyboard('d', 0, 0);
         ASSERT_EQ(loaderStarts, 0) << "frame " << f;
-        ASSERT_EQ(demoState, STATE_LOAD_REQUESTED);
-        ASSERT_TRUE(shows(PRESS_D_AT, BACKDROP)) << "frame " << f << ": once asked, no prompt";
     }
-    EXPECT_FALSE(title->items[5]->isMoving());
+    EXPECT_FALSE(shows(LAST_WORD_AT, BACKDROP)) << "the sixth word is drawn";
+    EXPECT_EQ(demoState, STATE_LOAD_REQUESTED);
     frame();
     EXPECT_EQ(demoState, STATE_LOADING1);
     EXPECT_TRUE(entryGiven == loaderThreadMain);
