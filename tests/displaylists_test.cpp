@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <vector>
 
 #include "assets/displaylists.h"
@@ -15,266 +16,164 @@
 
 namespace {
 
+using Colour = std::vector<int>;
+const Colour BLACK{0, 0, 0}, WHITE{255, 255, 255};
+
 // A model of `count` objects; object i is one triangle covering the cell
 // (i, 0) of a grid of 100-pixel squares, in material i's colour.
 Model gridModel(int count) {
     Model m;
+    m.objectCount = m.materialCount = count;
     for (int i = 0; i < count; ++i) {
-        Material mat;
-        mat.colour[0] = uint8_t(40 * i + 20);
-        mat.colour[1] = 200;
-        mat.colour[2] = uint8_t(10 * i);
-        m.materials.push_back(mat);
-        ModelObject o;
+        m.materials.push_back(Material{{}, {}, {uint8_t(40 * i + 20), 200, uint8_t(10 * i)}});
+        ModelObject& o = m.objects.emplace_back();
         const float x = 100.f * i;
         o.vertices = {{x, 0, 0}, {x + 100, 0, 0}, {x, 100, 0}};
-        o.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
-        o.vertexCount = 3;
-        o.faces.resize(1);
-        o.faces[0].vertexIndex[0] = 0, o.faces[0].vertexIndex[1] = 1, o.faces[0].vertexIndex[2] = 2;
-        o.faceCount = 1;
+        o.normals.assign(3, Vec3f{0, 0, 1});
+        o.faces = {Face{{0, 1, 2}}};
+        o.vertexCount = 3, o.faceCount = 1;
         o.materialIndex = i;
-        m.objects.push_back(o);
     }
-    m.objectCount = count;
-    m.materialCount = count;
     return m;
+}
+
+// Maps (0.5, 0.5) everywhere onto a textured object.
+void texture(ModelObject& o) {
+    o.textured = true;
+    o.texCoords.assign(3, Vec2f{0.5f, 0.5f});
+    o.texCoordCount = 3;
+}
+
+// A 2 x 2 texture of one colour in models/`name`.
+void writeTexture(const char* name, Colour c) {
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < 12; ++i) rgb.push_back(uint8_t(c[i % 3]));
+    writeFileBytes(std::string("models/") + name, writeBmp24(2, 2, rgb.data()));
+}
+
+// Clears, calls `list` and reads the middle of cells 0 to 5 (inside their triangles).
+std::vector<Colour> draw(unsigned int list) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glCallList(list);
+    std::vector<Colour> cells;
+    unsigned char rgb[3];
+    for (int i = 0; i < 6; ++i) readPixel(100 * i + 25, 25, rgb), cells.push_back({rgb[0], rgb[1], rgb[2]});
+    return cells;
+}
+
+// The cells when exactly the objects `drawn` of `m` show their material colour.
+std::vector<Colour> showing(const Model& m, std::initializer_list<int> drawn) {
+    std::vector<Colour> cells(6, BLACK);
+    for (int i : drawn) cells[i] = {m.materials[i].colour[0], m.materials[i].colour[1], m.materials[i].colour[2]};
+    return cells;
 }
 
 class DisplayListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
-        glDisable(GL_LIGHTING);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_TEXTURE_2D);
+        for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_TEXTURE_2D}) glDisable(cap);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glOrtho(0, 800, 0, 600, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        clear();
+        glMatrixMode(GL_MODELVIEW);  // left at identity
+        mkdir("models", 0755);
     }
-    static void clear() {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    // The colour in the middle of cell i (inside its triangle).
-    static std::vector<int> cell(int i) {
-        unsigned char rgb[3];
-        readPixel(100 * i + 25, 25, rgb);
-        return {rgb[0], rgb[1], rgb[2]};
-    }
-    static std::vector<int> colourOf(const Model& m, int i) {
-        const uint8_t* c = m.materials[i].colour;
-        return {c[0], c[1], c[2]};
-    }
-    const std::vector<int> black{0, 0, 0};
-    const std::vector<int> white{255, 255, 255};
-};
-
-// A texture of one colour in `table[slot]`, made through loadTextureFile.
-void oneColourTexture(TextureTable& table, int slot, const uint8_t rgb[3]) {
     TempDir dir;
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < 4; ++i) pixels.insert(pixels.end(), rgb, rgb + 3);
-    ASSERT_EQ(system("mkdir -p models"), 0);
-    writeFileBytes("models/one.bmp", writeBmp24(2, 2, pixels.data()));
-    loadTextureFile(table, "one.bmp", slot);
-}
+    TextureTable table;
+};
 
 }  // namespace
 
-// ------------------------------------------------------------ the arrays
-
-TEST(PrepareArrays, FlattensFacesCornerByCorner) {
-    Model m = gridModel(1);
-    m.objects[0].vertices.push_back(Vec3f{7, 8, 9});
-    m.objects[0].normals.push_back(Vec3f{0, 1, 0});
-    m.objects[0].vertexCount = 4;
-    m.objects[0].faces.push_back(m.objects[0].faces[0]);
-    m.objects[0].faces[1].vertexIndex[1] = 3;
-    m.objects[0].faceCount = 2;
+TEST(PrepareArrays, FlattensCornersWithWhiteAndZeroForWhatIsMissing) {
+    Model m = gridModel(5);
+    ModelObject& o = m.objects[0];  // a second face through a vertex of its own
+    o.vertices.push_back(Vec3f{7, 8, 9}), o.normals.push_back(Vec3f{0, 1, 0});
+    o.faces.push_back(o.faces[0]);
+    o.faces[1].vertexIndex[1] = 3;
+    o.vertexCount = 4, o.faceCount = 2;
+    m.objects[1].materialIndex = -1, m.objects[2].materialIndex = 99;  // not found; as in a model without any
+    m.objects[3].textured = true;     // textured, but the file had no mapping
+    m.objects[3].drawTexCoords.assign(3, Vec2f{5, 5});
+    texture(m.objects[4]);
+    m.objects[4].texCoords[0] = Vec2f{0.25f, 0.75f};
     prepareArrays(m);
-    const ModelObject& o = m.objects[0];
-    ASSERT_EQ(o.drawVertices.size(), 6u);
-    ASSERT_EQ(o.drawNormals.size(), 6u);
-    ASSERT_EQ(o.drawTexCoords.size(), 6u);
-    ASSERT_EQ(o.drawColours.size(), 6u);
-    EXPECT_EQ(o.drawVertices[4].x, 7.0f);
-    EXPECT_EQ(o.drawNormals[4].y, 1.0f);
-    EXPECT_EQ(o.drawVertices[5].y, 100.0f);
+    ASSERT_TRUE(o.drawVertices.size() == 6 && o.drawNormals.size() == 6 && o.drawTexCoords.size() == 6 &&
+                o.drawColours.size() == 6);
+    EXPECT_TRUE(o.drawVertices[4].x == 7 && o.drawNormals[4].y == 1 && o.drawVertices[5].y == 100);
     for (const Rgb8& c : o.drawColours) EXPECT_EQ(c.r, 20);
+    for (int i : {1, 2})
+        for (const Rgb8& c : m.objects[i].drawColours) EXPECT_TRUE(c.r == 255 && c.g == 255 && c.b == 255) << i;
+    for (const Vec2f& t : m.objects[3].drawTexCoords) EXPECT_TRUE(t.u == 0 && t.v == 0);
+    EXPECT_TRUE(m.objects[4].drawTexCoords[0].u == 0.25f && m.objects[4].drawTexCoords[0].v == 0.75f);
+    Model uncounted;
+    uncounted.objectCount = 3;  // a count the list does not back: nothing is touched
+    prepareArrays(uncounted);
 }
 
-TEST(PrepareArrays, UnusableMaterialsGiveWhiteAndMissingMappingGivesZero) {
-    Model m = gridModel(3);
-    m.objects[0].materialIndex = -1;  // named a material that was not found
-    m.objects[1].textured = true;     // textured, but the file had no mapping
-    m.objects[1].drawTexCoords.assign(3, Vec2f{5, 5});
-    m.objects[2].textured = true;
-    m.objects[2].texCoords = {{0.25f, 0.5f}, {1, 0}, {0, 1}};
-    m.objects[2].texCoordCount = 3;
-    Model none = gridModel(1);
-    none.materials.clear();
-    none.materialCount = 0;  // no material at all; materialIndex stays 0
+// Untextured objects draw in their material's colour, but on the terrain in
+// the current colour, white; lists keep what the arrays held when compiled.
+TEST_F(DisplayListTest, UntexturedObjectsDrawTheirMaterialColourButTerrainWhite) {
+    Model m = gridModel(2);
     prepareArrays(m);
-    prepareArrays(none);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(m.objects[0].drawColours[c].g, 255);
-        EXPECT_EQ(m.objects[0].drawColours[c].r, 255);
-        EXPECT_EQ(none.objects[0].drawColours[c].b, 255);
-        EXPECT_EQ(m.objects[1].drawTexCoords[c].u, 0.0f);
-        EXPECT_EQ(m.objects[1].drawTexCoords[c].v, 0.0f);
+    const unsigned int sky = buildSkyList(m, table), terrain = buildTerrainList(m, table);
+    for (ModelObject& o : m.objects) {
+        for (Rgb8& c : o.drawColours) c = Rgb8{1, 2, 3};
+        for (Vec3f& v : o.drawVertices) v.x += 300;
     }
-    EXPECT_EQ(m.objects[2].drawTexCoords[0].u, 0.25f);
-    EXPECT_EQ(m.objects[2].drawTexCoords[0].v, 0.5f);
-}
-
-TEST(PrepareArrays, AModelWithoutObjectsIsLeftAlone) {
-    Model m;
-    m.objectCount = 3;  // a count the list does not back
-    prepareArrays(m);
-    EXPECT_TRUE(m.objects.empty());
-}
-
-// ------------------------------------------------------------ the lists
-
-TEST_F(DisplayListTest, UntexturedObjectsDrawInTheirMaterialColour) {
-    Model m = gridModel(2);
-    m.materials[0].colour[0] = 200, m.materials[0].colour[1] = 10, m.materials[0].colour[2] = 10;
-    prepareArrays(m);
-    TextureTable table;
-    const unsigned int list = buildSkyList(m, table);
-    glCallList(list);
-    EXPECT_EQ(cell(0), (std::vector<int>{200, 10, 10}));
-    EXPECT_EQ(cell(1), colourOf(m, 1));
-    EXPECT_EQ(cell(2), black);
-}
-
-TEST_F(DisplayListTest, ListsKeepDrawingWhatTheArraysHeldWhenCompiled) {
-    Model m = gridModel(1);
-    prepareArrays(m);
-    TextureTable table;
-    const unsigned int list = buildSkyList(m, table);
-    for (Rgb8& c : m.objects[0].drawColours) c = Rgb8{1, 2, 3};
-    for (Vec3f& v : m.objects[0].drawVertices) v.x += 300;
-    glCallList(list);
-    EXPECT_EQ(cell(0), colourOf(m, 0));
-    EXPECT_EQ(cell(3), black);
-}
-
-TEST_F(DisplayListTest, CharacterObjectsThreeAndFourOnlyInTheirOwnLists) {
-    Model m = gridModel(6);
-    prepareArrays(m);
-    TextureTable table;
-    const CharacterLists lists = buildCharacterLists(m, table);
-    glCallList(lists.bodyList);
-    for (int i : {0, 1, 2, 5}) EXPECT_EQ(cell(i), colourOf(m, i)) << i;
-    EXPECT_EQ(cell(3), black);
-    EXPECT_EQ(cell(4), black);
-    clear();
-    glCallList(lists.objectList3);
-    EXPECT_EQ(cell(3), colourOf(m, 3));
-    for (int i : {0, 1, 2, 4, 5}) EXPECT_EQ(cell(i), black) << i;
-    clear();
-    glCallList(lists.objectList4);
-    EXPECT_EQ(cell(4), colourOf(m, 4));
-    for (int i : {0, 1, 2, 3, 5}) EXPECT_EQ(cell(i), black) << i;
-}
-
-TEST_F(DisplayListTest, CharacterWithFewerThanFiveObjectsGetsEmptyObjectLists) {
-    Model m = gridModel(3);
-    prepareArrays(m);
-    TextureTable table;
-    const CharacterLists lists = buildCharacterLists(m, table);
-    EXPECT_NE(lists.objectList3, 0u);
-    EXPECT_NE(lists.objectList4, 0u);
-    glCallList(lists.objectList3);
-    glCallList(lists.objectList4);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(cell(i), black) << i;
-    glCallList(lists.bodyList);
-    EXPECT_EQ(cell(2), colourOf(m, 2));
-}
-
-TEST_F(DisplayListTest, EmptyModelsAndObjectsDrawNothing) {
-    Model empty;
-    TextureTable table;
-    Model faceless = gridModel(1);
-    faceless.objects[0].faces.clear();
-    faceless.objects[0].faceCount = 0;
-    prepareArrays(faceless);
-    glCallList(buildSkyList(empty, table));
-    glCallList(buildTerrainList(empty, table));
-    glCallList(buildLetteringList(faceless));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    EXPECT_EQ(cell(0), black);
-}
-
-TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheirTexture) {
-    Model m = gridModel(2);
-    m.objects[1].textured = true;
-    m.objects[1].texCoords = {{0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}};
-    m.objects[1].texCoordCount = 3;
-    prepareArrays(m);
-    TextureTable table;
-    const uint8_t teal[3] = {0, 128, 128};
-    oneColourTexture(table, 1, teal);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glColor3ub(10, 10, 10);  // the list sets white itself
-    glCallList(buildCharacterLists(m, table).bodyList);
-    EXPECT_EQ(cell(1), (std::vector<int>{0, 128, 128}));
-    EXPECT_EQ(cell(0), colourOf(m, 0));  // texturing is switched off again for it
-    glDisable(GL_TEXTURE_2D);
-}
-
-TEST_F(DisplayListTest, LetteringUsesWhateverTextureIsBound) {
-    Model m = gridModel(1);
-    m.objects[0].textured = true;
-    m.objects[0].texCoords = {{0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}};
-    m.objects[0].texCoordCount = 3;
-    prepareArrays(m);
-    TextureTable table;
-    const uint8_t orange[3] = {255, 128, 0};
-    oneColourTexture(table, 7, orange);
-    const unsigned int list = buildLetteringList(m);
-    glBindTexture(GL_TEXTURE_2D, table[7]);
-    glCallList(list);
-    EXPECT_EQ(cell(0), (std::vector<int>{255, 128, 0}));
-    glDisable(GL_TEXTURE_2D);
-}
-
-TEST_F(DisplayListTest, TerrainObjectsWithoutTextureTakeWhiteNotTheirMaterial) {
-    Model m = gridModel(2);
-    prepareArrays(m);
-    TextureTable table;
+    EXPECT_EQ(draw(sky), showing(m, {0, 1}));
     glColor3ub(10, 10, 10);
-    glCallList(buildTerrainList(m, table));
-    EXPECT_EQ(cell(0), white);
-    EXPECT_EQ(cell(1), white);
-    GLboolean vertexArray = GL_TRUE;
-    glGetBooleanv(GL_VERTEX_ARRAY, &vertexArray);
-    EXPECT_EQ(vertexArray, GL_FALSE);
+    EXPECT_EQ(draw(terrain), (std::vector<Colour>{WHITE, WHITE, BLACK, BLACK, BLACK, BLACK}));
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));  // the terrain leaves no client array enabled
 }
 
-TEST_F(DisplayListTest, LoadTexturesFillsTheSlotsOfTexturedMaterialsOnly) {
-    TempDir dir;
-    ASSERT_EQ(system("mkdir -p models"), 0);
-    const uint8_t rgb[3] = {1, 2, 3};
-    writeFileBytes("models/a.bmp", writeBmp24(1, 1, rgb));
+TEST_F(DisplayListTest, ObjectsThreeAndFourOnlyInTheirOwnLists) {
+    Model six = gridModel(6), three = gridModel(3);
+    prepareArrays(six);
+    prepareArrays(three);
+    const CharacterLists lists = buildCharacterLists(six, table), few = buildCharacterLists(three, table);
+    EXPECT_EQ(draw(lists.bodyList), showing(six, {0, 1, 2, 5}));
+    EXPECT_EQ(draw(lists.objectList3), showing(six, {3}));
+    EXPECT_EQ(draw(lists.objectList4), showing(six, {4}));
+    EXPECT_EQ(draw(few.bodyList), showing(three, {0, 1, 2}));
+    // With fewer than five objects the two lists exist and draw nothing, as do
+    // the lists of models without objects.
+    EXPECT_TRUE(few.objectList3 != 0 && few.objectList4 != 0);
+    const Model empty;
+    for (unsigned int list : {few.objectList3, few.objectList4, buildSkyList(empty, table),
+                              buildTerrainList(empty, table), buildLetteringList(empty)})
+        EXPECT_EQ(draw(list), showing(empty, {}));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// loadTextures fills the slots of textured materials only. A textured object
+// draws white times the texture of its slot, and texturing is off again for
+// an untextured one; lettering binds nothing and draws with the bound texture.
+TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     Model m = gridModel(3);
-    std::snprintf(m.materials[1].textureFile, sizeof m.materials[1].textureFile, "a.bmp");
+    texture(m.objects[1]);
+    prepareArrays(m);
+    writeTexture("teal.bmp", {0, 128, 128});
+    writeTexture("orange.bmp", {255, 128, 0});
+    std::snprintf(m.materials[1].textureFile, sizeof m.materials[1].textureFile, "teal.bmp");
     for (Material& mat : m.materials) mat.textureSlot = 42;
-    TextureTable table;
     table[0] = 12345;
     loadTextures(m, table);
-    EXPECT_EQ(table[0], 12345u);
-    EXPECT_NE(table[1], 0u);
-    EXPECT_EQ(glIsTexture(table[1]), GL_TRUE);
-    EXPECT_EQ(table[2], 0u);
+    EXPECT_TRUE(table[0] == 12345u && table[2] == 0u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(m.materials[i].textureSlot, i);
     GLint minFilter = 0;
     glBindTexture(GL_TEXTURE_2D, table[1]);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
     EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glColor3ub(10, 10, 10);  // the list sets white itself
+    std::vector<Colour> cells = showing(m, {0, 2});
+    cells[1] = {0, 128, 128};
+    EXPECT_EQ(draw(buildCharacterLists(m, table).bodyList), cells);
+    loadTextureFile(table, "orange.bmp", 7);
+    glBindTexture(GL_TEXTURE_2D, table[7]);
+    cells[1] = {255, 128, 0};
+    EXPECT_EQ(draw(buildLetteringList(m)), cells);
+    glDisable(GL_TEXTURE_2D);
 }
