@@ -48,21 +48,18 @@ struct Built {
 // against every edge of every other face, in index order.
 void pairwiseNeighbours(ModelObject& o) {
     const int n = static_cast<int>(o.faces.size());
-    auto at = [&](int face, int j) -> const Vec3f& { return o.vertices[o.faces[face].vertexIndex[j % 3]]; };
+    auto at = [&](int f, int j) -> const Vec3f& { return o.vertices[o.faces[f].vertexIndex[j % 3]]; };
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < 3; ++j) {
-            o.faces[i].neighbour[j] = -2;
-            [&] {
-                for (int k = 0; k < n; ++k) {
-                    for (int m = 0; m < 3 && k != i; ++m) {
-                        if (edgesEqual(at(i, j), at(i, j + 1), at(k, m), at(k, m + 1))) {
-                            o.faces[i].neighbour[j] = k;
-                            o.faces[k].neighbour[m] = i;
-                            return;
-                        }
-                    }
+            int k = 0, m = 0;  // the first matching edge of another face
+            while (k < n && (k == i || !edgesEqual(at(i, j), at(i, j + 1), at(k, m), at(k, m + 1)))) {
+                if (++m == 3) {
+                    m = 0;
+                    ++k;
                 }
-            }();
+            }
+            o.faces[i].neighbour[j] = k < n ? k : -2;
+            if (k < n) o.faces[k].neighbour[m] = i;
         }
     }
 }
@@ -137,7 +134,7 @@ TEST(Character, PitchAndSpinOverManyTicks) {
         for (int n = 1; n <= 2 * L + 20; ++n) {
             tick();
             ASSERT_EQ(c.pitchState, n < L - 1 ? 1 : n < 2 * L ? 2 : 0) << limit << ": " << n;
-            ASSERT_EQ(c.pitchCount, n < L - 1 ? n + 1 : n < 2 * L ? 2 * L - 1 - n : 0) << limit << ": " << n;
+            ASSERT_EQ(c.pitchCount, n < L - 1 ? n + 1 : std::max(2 * L - 1 - n, 0)) << limit << ": " << n;
         }
     }
     // Restarted while falling, it rises again from 1.
@@ -157,7 +154,8 @@ TEST(Character, PlanesAndEdges) {
                   {1, 2, 3}, {4, 6, 3}, {1, 2, 7}, {-1.5f, 2, 0.25f}, {7, -3, 1}, {2, 2, -9}};
     for (int i = 0; i < 4; ++i) o.faces.push_back({{3 * i, 3 * i + 1, 3 * i + 2}});
     Built h({o});
-    const double planes[4][4] = {{0, 0, 6, -30}, {1, 1, 1, -1}, {16, -12, 0, 8}, {46.25, 81.25, 17.5, -97.5}};
+    const double planes[4][4] = {
+        {0, 0, 6, -30}, {1, 1, 1, -1}, {16, -12, 0, 8}, {46.25, 81.25, 17.5, -97.5}};
     for (int i = 0; i < 4; ++i) {
         for (int k = 0; k < 4; ++k) EXPECT_NEAR(h.object().faces[i].plane[k], planes[i][k], 1e-9) << i;
     }
@@ -173,12 +171,15 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
     // Soups over a few positions: edges shared by three or more faces,
     // degenerate faces, and vertex entries sharing a position (one as -0).
     std::uniform_int_distribution<int> coord(0, 2), vertex(0, 15);
+    auto c = [&] { return float(coord(rng)); };
+    auto v = [&] { return vertex(rng); };
     for (int round = 0; round < 200; ++round) {
         ModelObject o;
-        for (int i = 0; i < 12; ++i) o.vertices.push_back({float(coord(rng)), float(coord(rng)), float(coord(rng))});
-        o.vertices.insert(o.vertices.end(), {o.vertices[3], o.vertices[7], {-0.0f, o.vertices[0].y, o.vertices[0].z},
-                                             {0.0f, o.vertices[0].y, o.vertices[0].z}});
-        for (int f = 0; f <= round % 40; ++f) o.faces.push_back({{vertex(rng), vertex(rng), vertex(rng)}});
+        for (int i = 0; i < 12; ++i) o.vertices.push_back({c(), c(), c()});
+        const Vec3f v0 = o.vertices[0];
+        o.vertices.insert(o.vertices.end(),
+                          {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
+        for (int f = 0; f <= round % 40; ++f) o.faces.push_back({{v(), v(), v()}});
         expectSameNeighbours(o, "soup");
     }
     for (int round = 0; round < 20; ++round) {
@@ -227,59 +228,53 @@ namespace {
 constexpr int WIDTH = 800, HEIGHT = 600;
 
 // Looking down on a grey floor at y = 0 from the side, so that a shadow's
-// volume is seen through its sides; the light straight above.
-class ShadowVolumes : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
-        glEnable(GL_DEPTH_TEST);
-    }
+// volume is seen through its sides, with the light straight above: draws
+// the floor and the character and gives the light's fourth entry after.
+float drawOnFloor(Character& c, bool castShadows) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glColor3ub(120, 120, 120);
+    glPushMatrix();
+    glRotatef(90, 1, 0, 0);  // the rectangle's plane z = 0 becomes y = 0
+    glRectf(-100, -100, 100, 100);
+    glPopMatrix();
+    float light[4] = {0, 100, 0, 0};
+    c.draw(light, castShadows);
+    glFinish();
+    return light[3];
+}
 
-    // Draws the floor and the character; the light's fourth entry after.
-    static float draw(Character& c, bool castShadows) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glColor3ub(120, 120, 120);
-        glPushMatrix();
-        glRotatef(90, 1, 0, 0);  // the rectangle's plane z = 0 becomes y = 0
-        glRectf(-100, -100, 100, 100);
-        glPopMatrix();
-        float light[4] = {0, 100, 0, 0};
-        c.draw(light, castShadows);
-        glFinish();
-        return light[3];
-    }
-
-    // Stencil value at the window position of the floor point (x, 0, z).
-    static int stencilAt(double x, double z) {
-        double model[16], projection[16], wx, wy, wz;
-        int viewport[4];
-        glGetDoublev(GL_MODELVIEW_MATRIX, model);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        gluProject(x, 0, z, model, projection, viewport, &wx, &wy, &wz);
-        EXPECT_TRUE(wx > 0 && wx < WIDTH && wy > 0 && wy < HEIGHT) << x << "," << z;
-        unsigned char value = 0;
-        glReadPixels(int(wx), int(wy), 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &value);
-        return value;
-    }
-};
+// Stencil value at the window position of the floor point (x, 0, z).
+int stencilAt(double x, double z) {
+    double model[16], projection[16], wx, wy, wz;
+    int viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    gluProject(x, 0, z, model, projection, viewport, &wx, &wy, &wz);
+    EXPECT_TRUE(wx > 0 && wx < WIDTH && wy > 0 && wy < HEIGHT) << x << "," << z;
+    unsigned char value = 0;
+    glReadPixels(int(wx), int(wy), 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &value);
+    return value;
+}
 
 }  // namespace
 
-TEST_F(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
+TEST(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
     // A body-only cube of 12 scene units (400 model units at scale 0.03)
     // with its centre at y = 20.
     Built h({cube({0, 0, 0}, 200)});
     h.character.setPose(0, 20, 0, 30);
-    EXPECT_EQ(draw(h.character, false), 0.0f);
+    EXPECT_EQ(drawOnFloor(h.character, false), 0.0f);
     EXPECT_EQ(stencilAt(0, 0), 0);
-    EXPECT_EQ(draw(h.character, true), 1.0f);
+    EXPECT_EQ(drawOnFloor(h.character, true), 1.0f);
     EXPECT_TRUE(stencilAt(0, 0) != 0 && stencilAt(4, -4) != 0);
     EXPECT_TRUE(stencilAt(20, 0) == 0 && stencilAt(0, -25) == 0 && stencilAt(-15, 15) == 0);
     // Only the stencil was written, and the state is back as it was.
@@ -293,7 +288,8 @@ TEST_F(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
     for (const Face& f : h.object().faces) EXPECT_EQ(f.facing, 3);
 }
 
-TEST_F(ShadowVolumes, ASpinningPartCastsItsShadowWhereItHasTurnedTo) {
+TEST(ShadowVolumes, ASpinningPartCastsItsShadowWhereItHasTurnedTo) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
     // Object 3 alone is a cube 300 model units in front of its spin axis;
     // half a turn (18 ticks) carries it behind. With the light brought into
     // the part's own space, the shadow follows: the turned cube's centre is
@@ -304,7 +300,7 @@ TEST_F(ShadowVolumes, ASpinningPartCastsItsShadowWhereItHasTurnedTo) {
     Built h(objects);
     for (int i = 0; i < 18; ++i) h.character.setPose(0, 20, 0, 0);
     ASSERT_EQ(h.character.spinAngle, 180);
-    draw(h.character, true);
+    drawOnFloor(h.character, true);
     EXPECT_NE(stencilAt(0, -20.5), 0);
     EXPECT_TRUE(stencilAt(0, 2.4) == 0 && stencilAt(0, -35) == 0);
 }

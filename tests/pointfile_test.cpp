@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -46,8 +45,9 @@ TEST_F(PointFile, FieldRulesAxesAndIndexWidths) {
     // Indices of one to four digits, a long field before short ones, signs
     // and exponents; an empty field or one without a number reads as 0. The
     // file's third coordinate is up, and lines after the count are ignored.
-    ASSERT_EQ(read("*KEY 5\n" + pt("7\t-52.75\t123456.125\t0.5") + pt("12\t1\t2\t3") + pt("345\t  -4.5\t+6\t1e2") +
-                   pt("6789\t.25\t-0.125\t2.5E-1") + pt("10\t\tx9\t-3") + "*NODE_TM junk\n" + pt("11\t9\t9\t9")),
+    ASSERT_EQ(read("*KEY 5\n" + pt("7\t-52.75\t123456.125\t0.5") + pt("12\t1\t2\t3") +
+                   pt("345\t  -4.5\t+6\t1e2") + pt("6789\t.25\t-0.125\t2.5E-1") + pt("10\t\tx9\t-3") +
+                   "*NODE_TM junk\n" + pt("11\t9\t9\t9")),
               5);
     const double want[5][3] = {
         {-52.75, 0.5, -123456.125}, {1, 3, -2}, {-4.5, 100, -6}, {0.25, 0.25, 0.125}, {0, -3, 0}};
@@ -72,7 +72,7 @@ TEST_F(PointFile, CountsAndMalformedFilesKeepThePointsReadAndNameTheLine) {
     const std::string p0 = pt("0\t1\t2\t3"), p1 = pt("1\t4\t5\t6");  // (1, 3, -2), (4, 6, -5)
     std::string nul = p1;
     nul[5] = '\0';  // inside the lead-in
-    const struct { std::string text; int count; double lastY; const char* error; } cases[] = {
+    const struct { std::string text; int count, lastY; const char* error; } cases[] = {
         {"*COUNT 0\n" + p0, 0, 0, nullptr},
         {"*COUNT -4\n", -4, 0, nullptr},
         {"*COUNT    +2xyz\n" + p0 + p1, 2, 6, nullptr},
@@ -83,18 +83,20 @@ TEST_F(PointFile, CountsAndMalformedFilesKeepThePointsReadAndNameTheLine) {
         {"*COUNT\n" + p0, 0, 0, "line 1: "},
         {"", 0, 0, "line 1: "},
         {"*COUNT 1\nab\n", 0, 0, "line 2: "},
-        // Z is cut at the 99th character; the rest is read as the next line.
-        {"*COUNT 2\n" + pt("0\t1\t2\t1." + std::string(100, '5')) + p1, 1, 1.5555555,
-         "line 2: the line is longer than 99 characters"},
+        {"*COUNT 1\n" + pt("0\t1\t2\t9\t3"), 1, 3, nullptr},  // Z follows the last tab
+        // A line of 98 characters is whole; of 99, its line end is read as
+        // the next line.
+        {"*COUNT 2\n" + pt("0\t1\t2\t3." + std::string(68, '0')) + p1, 2, 6, nullptr},
+        {"*COUNT 2\n" + pt("0\t1\t2\t3." + std::string(69, '0')) + p1, 1, 3,
+         "line 2: the line is longer than 99"},
     };
     for (const auto& c : cases) {
         const size_t logged = log().size();
         ASSERT_EQ(read(c.text), c.count) << c.text;
         ASSERT_NE(points, nullptr);
         if (c.count > 0) {
-            const Vec3d& last = points[c.count - 1];
-            EXPECT_TRUE(last.x == 3 * c.count - 2 && std::fabs(last.y - c.lastY) < 1e-6 && last.z == 1 - 3 * c.count)
-                << c.text;
+            const Vec3d& p = points[c.count - 1];
+            EXPECT_TRUE(p.x == 3 * c.count - 2 && p.y == c.lastY && p.z == 1 - 3 * c.count) << c.text;
         }
         const std::string added = log().substr(logged);
         const std::string want = c.error ? std::string("Error in initAnimations: p.ase ") + c.error : "";

@@ -16,10 +16,10 @@
 namespace {
 
 // Points 0, step, 2 step, ... along the file's X axis.
-void writePoints(const char* path, int count, double step) {
+void writePoints(const char* path, int n, double step) {
     std::ofstream out(path, std::ios::binary);
-    out << "*CONTROL_POS_TRACK " << count << "\n";
-    for (int i = 0; i < count; ++i) out << "\t\t\t*PATH_POINT_SAMPLE\t" << i << "\t" << i * step << "\t0\t0\n";
+    out << "*CONTROL_POS_TRACK " << n << "\n";
+    for (int i = 0; i < n; ++i) out << "\t\t\t*PATH_POINT_SAMPLE\t" << i << '\t' << i * step << "\t0\t0\n";
 }
 
 }  // namespace

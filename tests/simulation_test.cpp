@@ -80,8 +80,8 @@ protected:
 TEST_F(Script, WithoutStartedBothCharactersLoopTheirOpeningStretch) {
     runTo(1000);
     for (int t = 1; t <= 1000; ++t) {
-        ASSERT_EQ(rows[t], (Row{PHASE_LOOPING, (t - 1) % 152, (t - 1) % 302, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1}))
-            << t;
+        const Row want{PHASE_LOOPING, (t - 1) % 152, (t - 1) % 302, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1};
+        ASSERT_EQ(rows[t], want) << t;
     }
     EXPECT_EQ(blinkCounter, 1000);
 }
@@ -108,8 +108,6 @@ TEST_F(Script, FullSequenceFromDToTheRestart) {
         {444, {F, 39, 140, 0, 1, 0, 1, 0, 1, 0, 0, 1, 0, 1}},
         // Following: the 50-tick pan starts on camera sample 0.
         {445, {F, 40, 141, 0, 1, 1, 0, 0, 1, 0, 0, 1, 0, 1}},
-        {494, {F, 89, 190, 0, 2, 0, 0, 0, 1, 0, 0, 1, 0, 1}},
-        {495, {F, 90, 191, 0, 2, 0, 1, 0, 1, 0, 0, 1, 0, 1}},
         // Plain pitches on its index 1, red on its 140; camera sample 370
         // sends the plain character back to its start.
         {655, {F, 0, 351, 160, 2, 0, 1, 0, 1, 0, 0, 1, 0, 1}},
@@ -165,19 +163,7 @@ TEST_F(Script, FullSequenceFromDToTheRestart) {
     }
 }
 
-TEST_F(Script, NothingMovesOutsideTheSceneOrWithoutTheSceneObjects) {
-    demoState = STATE_LOADING1;
-    for (int i = 0; i < 5; ++i) simulationStep();
-    EXPECT_EQ(blinkCounter, 0);
-    demoState = STATE_SCENE;
-    delete camera;
-    camera = nullptr;
-    for (int i = 0; i < 5; ++i) simulationStep();
-    EXPECT_EQ(blinkCounter, 5);  // only the blink counts
-    EXPECT_TRUE(plainPath->cursor == 0 && plainCharacter->spinAngle == 0);
-}
-
-TEST_F(Script, RestartFromTheKeyDoesNotSeekTheCharacterPaths) {
+TEST_F(Script, RestartLeavesTheCharacterPathsAndMissingObjectsAlone) {
     scenePhase = PHASE_FOLLOW;
     started = waiting = true;
     lapCount = 1;
@@ -190,15 +176,22 @@ TEST_F(Script, RestartFromTheKeyDoesNotSeekTheCharacterPaths) {
     restartWalk();
     EXPECT_TRUE(scenePhase == PHASE_LOOPING && !started && !waiting && lapCount == 0);
     EXPECT_TRUE(cameraIndex == 0 && cameraPath->cursor == 1);
-    EXPECT_TRUE(cameraTarget[0] == 0 && cameraTarget[1] == 10 && cameraTarget[3] == 1 && cameraTarget[5] == -2);
+    EXPECT_TRUE(cameraTarget[0] == 0 && cameraTarget[1] == 10);  // sample 0 and its deltas
+    EXPECT_TRUE(cameraTarget[3] == 1 && cameraTarget[4] == 0 && cameraTarget[5] == -2);
     EXPECT_TRUE(camera->mode == 1 && camera->blendTime == 7);
     EXPECT_TRUE(plainPath->cursor == 77 && redPath->cursor == 88);
-    // Before the scene is loaded there is no camera or camera path.
-    delete cameraPath;
+    // Before the scene is loaded there is no camera (nor camera path): a
+    // step counts only the blink, and the restart leaves them out. Outside
+    // the scene nothing moves at all.
     delete camera;
-    cameraPath = nullptr;
     camera = nullptr;
+    for (int i = 0; i < 5; ++i) simulationStep();
+    delete cameraPath;
+    cameraPath = nullptr;
     started = true;
     restartWalk();
-    EXPECT_FALSE(started);
+    demoState = STATE_LOADING1;
+    simulationStep();
+    EXPECT_TRUE(!started && blinkCounter == 5);
+    EXPECT_TRUE(plainPath->cursor == 77 && plainCharacter->spinAngle == 0);
 }

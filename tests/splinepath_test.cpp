@@ -13,12 +13,7 @@ namespace {
 
 constexpr double DEG = 57.29577951308232;
 
-struct Sample {
-    Vec3d p;
-    double a = -1, b = -1, c = -1;
-    int index = -1;
-    bool more = false;
-};
+struct Sample { Vec3d p; double a = -1, b = -1, c = -1; int index = -1; bool more = false; };
 
 Sample take(SplinePath& path, bool raw = false, bool stopAtEnd = false) {
     Sample s;
@@ -104,21 +99,18 @@ TEST(SplinePath, WalkingWrapsStopsSeeksAndFillsOnlyWhatIsAsked) {
     }
     EXPECT_EQ(path.cursor, 6);
     // Seeks stay on the path.
-    const struct { int to, index; } seeks[] = {{3, 3}, {1000, 6}, {-3, 0}};
+    const struct { int to, index; } seeks[] = {{3, 3}, {7, 6}, {1000, 6}, {-3, 0}};
     for (const auto& k : seeks) {
         path.seek(k.to);
         EXPECT_EQ(take(path).index, k.index) << k.to;
         EXPECT_EQ(take(path).index, (k.index + 1) % 7) << k.to;
     }
     // Only the outputs asked for are written.
-    Vec3d p;
-    int index = -1;
-    double only[3] = {-7, -7, -7};
-    EXPECT_TRUE(path.nextSample(&p, nullptr, &only[1], nullptr, true, false, &index));
-    EXPECT_TRUE(only[0] == -7 && only[1] == 2 && only[2] == -7);
-    EXPECT_TRUE(path.nextSample(&p, &only[0], nullptr, &only[2], false, false, &index));
-    EXPECT_NEAR(only[0], std::atan(1.0 / 3.0) * DEG + 180.0, 1e-12);
-    EXPECT_EQ(only[2], -7);
+    Sample s;
+    EXPECT_TRUE(path.nextSample(&s.p, nullptr, &s.b, nullptr, true, false, &s.index));
+    EXPECT_TRUE(s.a == -1 && s.b == 2 && s.c == -1);
+    EXPECT_TRUE(path.nextSample(&s.p, &s.a, nullptr, &s.c, false, false, &s.index));
+    EXPECT_TRUE(std::fabs(s.a - std::atan(1.0 / 3.0) * DEG - 180) < 1e-12 && s.b == 2 && s.c == -1);
 }
 
 TEST(SplinePath, DrawsAYellowStripThroughTheSamplesAndLeavesTheColourCyan) {
