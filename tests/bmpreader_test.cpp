@@ -81,7 +81,8 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         BmpSpec spec;
         Bytes picture;
     } cases[] = {
-        {"24 bits, rows padded", {2, 2, 24, {255, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 255, 0, 0}}, BLUE + RED + GREEN + WHITE},
+        // Rows of two 24-bit pixels are padded to 8 bytes.
+        {"24 bits", {2, 2, 24, {255, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 255, 255, 255, 0, 0}}, BLUE + RED + GREEN + WHITE},
         {"top row first", {1, -2, 24, {0, 255, 0, 0, 255, 0, 0, 0}}, BLUE + GREEN},
         {"no file header", noFileHeader, WHITE + RED},
         {"12-byte header", old, WHITE + RED + RED + WHITE},
@@ -90,12 +91,13 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         {"4 bits, high nibble first", {3, 1, 4, {0x21, 0x30, 0, 0}, PALETTE4}, RED + GREEN + WHITE},
         {"1 bit, high bit first", oneBit, WHITE + K + WHITE + K + K + K + K + K + K + WHITE},
         {"16 bits, 5-5-5", {2, 1, 16, {0x00, 0x7C, 0x1F, 0x00}}, RED + BLUE},
-        {"16 bits, 5-6-5 fields", {2, 1, 16, {0xE0, 0x07, 0x10, 0x84}, {}, 3, {0xF800, 0x07E0, 0x001F}}, GREEN + Bytes{132, 130, 132}},
+        {"16 bits, fields", {2, 1, 16, {0xE0, 0x07, 0x10, 0x84}, {}, 3, {0xF800, 0x07E0, 0x001F}}, GREEN + Bytes{132, 130, 132}},
         {"32 bits", {2, 1, 32, {255, 0, 0, 0, 10, 20, 30, 99}}, BLUE + Bytes{30, 20, 10}},
-        {"32 bits, red lowest", {2, 1, 32, {255, 0, 0, 0, 10, 20, 30, 99}, {}, 3, {0xFF, 0xFF00, 0xFF0000}}, RED + Bytes{10, 20, 30}},
+        {"32 bits, masks", {2, 1, 32, {255, 0, 0, 0, 10, 20, 30, 99}, {}, 3, {0xFF, 0xFF00, 0xFF0000}}, RED + Bytes{10, 20, 30}},
         // Row 0: a run of three red, end of line; row 1: absolute green red
         // white (padded); a delta one right, one up; end of line, of bitmap.
-        {"RLE8", {4, 3, 8, {3, 2, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 0, 0, 0, 1}, PALETTE4, 1}, RED + RED + RED + K + GREEN + RED + WHITE + K + K + K + K + K},
+        {"RLE8", {4, 3, 8, {3, 2, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 0, 0, 0, 1}, PALETTE4, 1},
+         RED + RED + RED + K + GREEN + RED + WHITE + K + K + K + K + K},
         // A run alternating its two colours; an absolute run of which only two fit.
         {"RLE4", {5, 1, 4, {3, 0x12, 0, 3, 0x30, 0x00, 0, 1}, PALETTE4, 2}, GREEN + RED + GREEN + WHITE + BLUE},
     };

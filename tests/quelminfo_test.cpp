@@ -23,7 +23,7 @@ ToolRun quelmInfo(const std::string& args) {
     return {readTextFile("out.txt"), readTextFile("err.txt"), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
 }
 
-void writeText(const char* name, const std::string& text) { writeFileBytes(name, std::vector<uint8_t>(text.begin(), text.end())); }
+void writeText(const char* name, const std::string& t) { writeFileBytes(name, std::vector<uint8_t>(t.begin(), t.end())); }
 
 void writeModel(const char* name, uint8_t version) {
     const ObjectSpec tri{"tri", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2}, {}, "red"};
