@@ -189,21 +189,27 @@ Image skyTexture() {
 // Terrain model
 // ============================================================================
 
+// The ground as drawn: the terrain's adaptive triangles over the height
+// grid, with only the grid vertices they use.
 Mesh groundMesh() {
     Mesh m;
     const int n = gridSize();
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const double x = -TERRAIN_HALF + i * TERRAIN_STEP, z = -TERRAIN_HALF + j * TERRAIN_STEP;
-            m.add(v3(x, gridHeight(i, j), z), (x + TERRAIN_HALF) / (2 * TERRAIN_HALF), (z + TERRAIN_HALF) / (2 * TERRAIN_HALF));
+    std::vector<uint32_t> vertexOf(static_cast<size_t>(n) * n, UINT32_MAX);
+    const std::vector<uint32_t>& triangles = terrainTriangles();
+    for (size_t k = 0; k < triangles.size(); k += 3) {
+        uint32_t corner[3];
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t g = triangles[k + c];
+            if (vertexOf[g] == UINT32_MAX) {
+                const int i = static_cast<int>(g % n), j = static_cast<int>(g / n);
+                const double x = -TERRAIN_HALF + i * TERRAIN_STEP, z = -TERRAIN_HALF + j * TERRAIN_STEP;
+                vertexOf[g] = m.add(v3(x, gridHeight(i, j), z), (x + TERRAIN_HALF) / (2 * TERRAIN_HALF),
+                                    (z + TERRAIN_HALF) / (2 * TERRAIN_HALF));
+            }
+            corner[c] = vertexOf[g];
         }
-    for (int j = 0; j + 1 < n; ++j)
-        for (int i = 0; i + 1 < n; ++i) {
-            const uint32_t a = static_cast<uint32_t>(j * n + i), b = a + 1, c = a + n + 1, d = a + n;
-            // Split along (i, j)-(i+1, j+1), facing up.
-            m.tri(a, c, b);
-            m.tri(a, d, c);
-        }
+        m.tri(corner[0], corner[1], corner[2]);
+    }
     return m;
 }
 
@@ -279,6 +285,19 @@ Mesh portalMesh() {
     return m;
 }
 
+// An open cone standing on `base` with its tip at height `top`: only its
+// sides (the camera always looks down on the trees). The faces share their
+// vertices, so the cone is shaded round.
+void addCone(Mesh& m, V3 base, double radius, double top, int sides, Swatch s) {
+    const Vec2f uv = swatchUv(s)(base, 0, 0);
+    const uint32_t tip = m.add(v3(base.x, top, base.z), uv.u, uv.v), first = tip + 1;
+    for (int k = 0; k < sides; ++k) {
+        const double a = 2 * M_PI * k / sides;
+        m.add(base + v3(radius * std::cos(a), 0, radius * std::sin(a)), uv.u, uv.v);
+    }
+    for (int k = 0; k < sides; ++k) m.tri(first + k, tip, first + (k + 1) % sides);  // counter-clockwise seen from outside
+}
+
 // Patches of conifers across the valley: never on a road, by the lamp, on
 // the mountains, or where the camera flies low past them.
 Mesh treeMesh() {
@@ -309,9 +328,8 @@ Mesh treeMesh() {
             const double y = meshHeight(x, z);
             const double height = 7 + 5 * valueNoise(x * 0.3, z * 0.3, 61);
             if (!clearOfFlight(x, z, y + height)) continue;
-            addRod(m, v3(x, y - 0.5, z), v3(x, y + height * 0.35, z), 0.45, 0.35, 5, swatchUv(TRUNK));
-            addRod(m, v3(x, y + height * 0.25, z), v3(x, y + height, z), height * 0.3, 0.08, 7,
-                   swatchUv(index++ % 2 ? LEAVES : LEAVES_DARK));
+            addCone(m, v3(x, y - 0.5, z), 0.45, y + height * 0.35, 4, TRUNK);
+            addCone(m, v3(x, y + height * 0.25, z), height * 0.3, y + height, 7, index++ % 2 ? LEAVES : LEAVES_DARK);
         }
     return m;
 }

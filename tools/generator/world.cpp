@@ -208,7 +208,7 @@ const std::vector<Portal>& portals() {
 // ============================================================================
 
 // Distance in the ground plane from (x, z) to a road's centre line. Past a
-// tunnel end the distance grows six times faster, so the mountain closes
+// tunnel end the distance grows twelve times faster, so the mountain closes
 // right behind the tunnel mouth instead of around a round clearing.
 static double roadDistance(const Road& road, double x, double z) {
     const std::vector<V3>& c = road.centre;
@@ -225,11 +225,11 @@ static double roadDistance(const Road& road, double x, double z) {
         if (t < 0 && first && road.tunnelAtStart) {
             const double along = -t * std::sqrt(len2);
             const V3 lateral = (q - a) + d * (-t);
-            distance = std::sqrt(dot(lateral, lateral) + 36 * along * along);
+            distance = std::sqrt(dot(lateral, lateral) + 144 * along * along);
         } else if (t > 1 && last && road.tunnelAtEnd) {
             const double along = (t - 1) * std::sqrt(len2);
             const V3 lateral = (q - b) - d * (t - 1);
-            distance = std::sqrt(dot(lateral, lateral) + 36 * along * along);
+            distance = std::sqrt(dot(lateral, lateral) + 144 * along * along);
         } else {
             t = std::clamp(t, 0.0, 1.0);
             distance = length(q - (a + d * t));
@@ -245,9 +245,11 @@ double groundHeight(double x, double z) {
     const double s = std::pow(std::pow(std::fabs(x), 4) + std::pow(std::fabs(z), 4), 0.25);
     // Peaks and saddles along the ring: a slow swell times a ridged detail.
     const double swell = fractalNoise(x / 120.0 + 40, z / 120.0 + 40, 11, 2);
-    const double ridge = 1 - std::fabs(2 * fractalNoise(x / 45.0 + 9, z / 45.0 + 9, 12, 4) - 1);
+    const double fold = 2 * fractalNoise(x / 45.0 + 9, z / 45.0 + 9, 12, 3) - 1;
+    const double ridge = 1 - std::sqrt(fold * fold + 0.01);  // crests a little rounded
     const double crest = 28 + 58 * swell * swell + 22 * ridge;
-    double h = crest * smoothstep(226, 298, s) * (1 - 0.3 * smoothstep(302, 322, s));
+    const double mountain = crest * smoothstep(226, 298, s) * (1 - 0.3 * smoothstep(302, 322, s));
+    double h = mountain;
     // Rolling hills inside the valley.
     auto hill = [&](double cx, double cz, double radius, double height) {
         const double d2 = (x - cx) * (x - cx) + (z - cz) * (z - cz);
@@ -255,11 +257,22 @@ double groundHeight(double x, double z) {
     };
     h += hill(-135, 95, 38, 24) + hill(-60, 185, 30, 14) + hill(125, -150, 32, 18) + hill(-150, -70, 28, 12) +
          hill(105, 235, 30, 10) + hill(78, -88, 30, 30);  // the last hides road A's south end from the opening view
-    h += 5 * (fractalNoise(x / 30.0, z / 30.0, 5, 3) - 0.5) * smoothstep(0, 60, s);
-    // Roads run on flat ground at y = 0.
+    h += 5 * (fractalNoise(x / 30.0, z / 30.0, 5, 2) - 0.5) * smoothstep(0, 60, s);
+    // Roads run on flat ground at y = 0. Where one cuts through a mountain
+    // the bank widens with the mountain's height, so the cut has sloping
+    // rock sides (about 45 degrees at most) rather than sheer walls.
+    // Near a tunnel mouth the mountain closes steeply over the road again,
+    // so the mouth stands in a rock face.
+    double mouth = 0;
+    for (const Portal& p : portals()) {
+        const V3 q = v3(x, 0, z) - p.position;
+        const double behind = -dot(q, p.outward), across = std::fabs(dot(q, v3(-p.outward.z, 0, p.outward.x)));
+        mouth = std::max(mouth, smoothstep(-45, -10, behind) * (1 - smoothstep(40, 80, across)));
+    }
+    const double bank = 23 + 1.2 * mountain * (1 - 0.85 * mouth);
     double flat = 1;
     for (const Road& road : roads())
-        flat = std::min(flat, smoothstep(road.width / 2 + 3, road.width / 2 + 26, roadDistance(road, x, z)));
+        flat = std::min(flat, smoothstep(road.width / 2 + 3, road.width / 2 + 3 + bank, roadDistance(road, x, z)));
     return std::max(0.0, h * flat);
 }
 
@@ -267,13 +280,18 @@ namespace {
 struct HeightGrid {
     int n = 0;
     std::vector<double> h;
+    std::vector<char> nearRoad;  // within a grid step of a road's flattened ground
     HeightGrid() {
         n = static_cast<int>(std::lround(2 * TERRAIN_HALF / TERRAIN_STEP)) + 1;
         h.resize(static_cast<size_t>(n) * n);
+        nearRoad.resize(h.size());
         for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i)
-                h[static_cast<size_t>(j) * n + i] =
-                    groundHeight(-TERRAIN_HALF + i * TERRAIN_STEP, -TERRAIN_HALF + j * TERRAIN_STEP);
+            for (int i = 0; i < n; ++i) {
+                const double x = -TERRAIN_HALF + i * TERRAIN_STEP, z = -TERRAIN_HALF + j * TERRAIN_STEP;
+                h[static_cast<size_t>(j) * n + i] = groundHeight(x, z);
+                for (const Road& road : roads())
+                    if (roadDistance(road, x, z) < road.width / 2 + 3 + TERRAIN_STEP) nearRoad[static_cast<size_t>(j) * n + i] = 1;
+            }
     }
     double at(int i, int j) const {
         i = std::clamp(i, 0, n - 1);
@@ -290,14 +308,173 @@ const HeightGrid& grid() {
 double gridHeight(int i, int j) { return grid().at(i, j); }
 int gridSize() { return grid().n; }
 
+// ============================================================================
+// The drawn terrain: a restricted quadtree over the height grid
+// ============================================================================
+//
+// Flat valley floor needs few triangles, the mountains' ridges and the
+// roads' banks many. Leaves are squares of 1, 2, 4, ... grid cells; a leaf
+// is split while the surface it draws strays from the grid heights it
+// covers by more than a tolerance (a hair's breadth beside the roads, so
+// they keep lying on it). Neighbouring leaves differ by one size at most,
+// and a leaf next to smaller ones is drawn as a fan around its centre that
+// takes in their corner on the shared edge, so the surface has no cracks.
+namespace {
+
+const int MAX_LEAF = 16;             // cells per side of the largest leaf
+const double TOLERANCE = 1.2;        // units of height the surface may stray
+const double HIGH_TOLERANCE = 0.03;  // more per unit of height
+const double FLAT_TOLERANCE = 0.02;  // the same beside the roads
+
+struct LeafMesh {
+    int cells = 0;                 // grid cells per side
+    std::vector<int> size;         // per cell: the size of the leaf covering it
+    std::vector<int> originI, originJ;
+    std::vector<uint32_t> triangles;  // grid vertex indices, three per face, facing up
+
+    int sizeAt(int i, int j) const {
+        if (i < 0 || j < 0 || i >= cells || j >= cells) return MAX_LEAF * 2;  // no neighbour: never finer
+        return size[static_cast<size_t>(j) * cells + i];
+    }
+    void setLeaf(int i0, int j0, int s) {
+        for (int j = j0; j < j0 + s; ++j)
+            for (int i = i0; i < i0 + s; ++i) {
+                const size_t at = static_cast<size_t>(j) * cells + i;
+                size[at] = s;
+                originI[at] = i0;
+                originJ[at] = j0;
+            }
+    }
+    // The leaf's outline in order around it, as grid vertices; midpoints
+    // only where the neighbour across that edge is finer. Empty for a leaf
+    // drawn as two triangles.
+    std::vector<std::pair<int, int>> fanOutline(int i0, int j0, int s) const {
+        std::vector<std::pair<int, int>> out;
+        if (s == 1) return out;
+        const int h = s / 2;
+        const bool low = sizeAt(i0, j0 - 1) < s, right = sizeAt(i0 + s, j0) < s;
+        const bool high = sizeAt(i0, j0 + s) < s, left = sizeAt(i0 - 1, j0) < s;
+        if (!low && !right && !high && !left) return out;
+        out.push_back({i0, j0});
+        if (low) out.push_back({i0 + h, j0});
+        out.push_back({i0 + s, j0});
+        if (right) out.push_back({i0 + s, j0 + h});
+        out.push_back({i0 + s, j0 + s});
+        if (high) out.push_back({i0 + h, j0 + s});
+        out.push_back({i0, j0 + s});
+        if (left) out.push_back({i0, j0 + h});
+        return out;
+    }
+    // Height of the drawn surface at grid coordinates (gx, gz).
+    double height(double gx, double gz) const {
+        const HeightGrid& g = grid();
+        const int ci = std::clamp(static_cast<int>(std::floor(gx)), 0, cells - 1);
+        const int cj = std::clamp(static_cast<int>(std::floor(gz)), 0, cells - 1);
+        const size_t at = static_cast<size_t>(cj) * cells + ci;
+        const int i0 = originI[at], j0 = originJ[at], s = size[at];
+        const double u = std::clamp((gx - i0) / s, 0.0, 1.0), v = std::clamp((gz - j0) / s, 0.0, 1.0);
+        const std::vector<std::pair<int, int>> outline = fanOutline(i0, j0, s);
+        if (outline.empty()) {
+            // Split along the (i0, j0)-(i0+s, j0+s) diagonal.
+            const double h00 = g.at(i0, j0), h10 = g.at(i0 + s, j0), h01 = g.at(i0, j0 + s), h11 = g.at(i0 + s, j0 + s);
+            if (u >= v) return h00 + (h10 - h00) * u + (h11 - h10) * v;
+            return h00 + (h11 - h01) * u + (h01 - h00) * v;
+        }
+        const double cx = i0 + s / 2.0, cz = j0 + s / 2.0, hc = g.at(i0 + s / 2, j0 + s / 2);
+        const double px = i0 + u * s, pz = j0 + v * s;
+        for (size_t k = 0; k < outline.size(); ++k) {
+            const auto [ai, aj] = outline[k];
+            const auto [bi, bj] = outline[(k + 1) % outline.size()];
+            // Barycentric weights of a, the centre and b.
+            const double d = (cz - bj) * (ai - bi) + (bi - cx) * (aj - bj);
+            const double la = ((cz - bj) * (px - bi) + (bi - cx) * (pz - bj)) / d;
+            const double lc = ((bj - aj) * (px - bi) + (ai - bi) * (pz - bj)) / d;
+            const double lb = 1 - la - lc;
+            if (la >= -1e-9 && lb >= -1e-9 && lc >= -1e-9) return la * g.at(ai, aj) + lc * hc + lb * g.at(bi, bj);
+        }
+        return hc;  // not reached: the fan covers the leaf
+    }
+    // Largest excess of the drawn leaf over the tolerance at the grid
+    // vertices it covers; positive means the leaf must be split.
+    double excess(int i0, int j0, int s) const {
+        const HeightGrid& g = grid();
+        double worst = -1;
+        for (int j = j0; j <= j0 + s; ++j)
+            for (int i = i0; i <= i0 + s; ++i) {
+                const double h = g.at(i, j);
+                // High up (far from the valley floor the camera keeps to)
+                // a little more is allowed.
+                const double allowed = g.nearRoad[static_cast<size_t>(j) * g.n + i] ? FLAT_TOLERANCE : TOLERANCE + HIGH_TOLERANCE * h;
+                worst = std::max(worst, std::fabs(height(i, j) - h) - allowed);
+            }
+        return worst;
+    }
+};
+
+LeafMesh buildLeaves() {
+    LeafMesh m;
+    m.cells = grid().n - 1;
+    const size_t count = static_cast<size_t>(m.cells) * m.cells;
+    m.size.assign(count, 1);
+    m.originI.assign(count, 0);
+    m.originJ.assign(count, 0);
+    const int start = m.cells % MAX_LEAF == 0 ? MAX_LEAF : 1;  // the grid has 128 cells a side
+    for (int j = 0; j < m.cells; j += start)
+        for (int i = 0; i < m.cells; i += start) m.setLeaf(i, j, start);
+    // Split until every leaf is close enough and no neighbour is more than
+    // one size finer; each pass only splits, so this ends.
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (int j = 0; j < m.cells; ++j)
+            for (int i = 0; i < m.cells; ++i) {
+                const size_t at = static_cast<size_t>(j) * m.cells + i;
+                const int s = m.size[at];
+                if (s == 1 || m.originI[at] != i || m.originJ[at] != j) continue;
+                bool split = false;
+                for (int k = 0; k < s && !split; ++k)
+                    split = m.sizeAt(i + k, j - 1) < s / 2 || m.sizeAt(i + k, j + s) < s / 2 ||
+                            m.sizeAt(i - 1, j + k) < s / 2 || m.sizeAt(i + s, j + k) < s / 2;
+                if (!split) split = m.excess(i, j, s) > 0;
+                if (!split) continue;
+                const int h = s / 2;
+                for (int q = 0; q < 4; ++q) m.setLeaf(i + (q % 2) * h, j + (q / 2) * h, h);
+                changed = true;
+            }
+    }
+    const int n = grid().n;
+    auto index = [n](int i, int j) { return static_cast<uint32_t>(j * n + i); };
+    auto face = [&](std::pair<int, int> a, std::pair<int, int> b, std::pair<int, int> c) {
+        // Wound to face up.
+        const double ny = (b.second - a.second) * (c.first - a.first) - (b.first - a.first) * (c.second - a.second);
+        if (ny < 0) std::swap(b, c);
+        for (const auto& p : {a, b, c}) m.triangles.push_back(index(p.first, p.second));
+    };
+    for (int j = 0; j < m.cells; ++j)
+        for (int i = 0; i < m.cells; ++i) {
+            const size_t at = static_cast<size_t>(j) * m.cells + i;
+            const int s = m.size[at];
+            if (m.originI[at] != i || m.originJ[at] != j) continue;
+            const std::vector<std::pair<int, int>> outline = m.fanOutline(i, j, s);
+            if (outline.empty()) {
+                face({i, j}, {i + s, j + s}, {i + s, j});
+                face({i, j}, {i, j + s}, {i + s, j + s});
+            } else {
+                for (size_t k = 0; k < outline.size(); ++k)
+                    face({i + s / 2, j + s / 2}, outline[k], outline[(k + 1) % outline.size()]);
+            }
+        }
+    return m;
+}
+
+const LeafMesh& leaves() {
+    static const LeafMesh m = buildLeaves();
+    return m;
+}
+
+}  // namespace
+
+const std::vector<uint32_t>& terrainTriangles() { return leaves().triangles; }
+
 double meshHeight(double x, double z) {
-    const HeightGrid& g = grid();
-    const double gx = (x + TERRAIN_HALF) / TERRAIN_STEP, gz = (z + TERRAIN_HALF) / TERRAIN_STEP;
-    const int i = std::clamp(static_cast<int>(std::floor(gx)), 0, g.n - 2);
-    const int j = std::clamp(static_cast<int>(std::floor(gz)), 0, g.n - 2);
-    const double u = std::clamp(gx - i, 0.0, 1.0), v = std::clamp(gz - j, 0.0, 1.0);
-    // Each cell is split along its (i, j)-(i+1, j+1) diagonal.
-    const double h00 = g.at(i, j), h10 = g.at(i + 1, j), h01 = g.at(i, j + 1), h11 = g.at(i + 1, j + 1);
-    if (u >= v) return h00 + (h10 - h00) * u + (h11 - h10) * v;
-    return h00 + (h11 - h01) * u + (h01 - h00) * v;
+    return leaves().height((x + TERRAIN_HALF) / TERRAIN_STEP, (z + TERRAIN_HALF) / TERRAIN_STEP);
 }

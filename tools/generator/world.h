@@ -7,6 +7,7 @@
 // The roads start and end in tunnels, so a vehicle that is re-placed by the
 // script does so inside a mountain. Units are scene units, y up.
 #pragma once
+#include <cstdint>
 #include <vector>
 
 #include "mesh.h"
@@ -72,13 +73,16 @@ const std::vector<Portal>& portals();
 // ---- ground --------------------------------------------------------------
 // The terrain surface as modelled (mountains, hills, roads flattened).
 double groundHeight(double x, double z);
-// The same sampled on the terrain grid and interpolated across its
-// triangles, i.e. exactly the surface that is drawn.
+// The same sampled on the terrain grid and interpolated across the drawn
+// terrain's triangles, i.e. exactly the surface that is drawn.
 double meshHeight(double x, double z);
 // Height of terrain grid vertex (i, j): x = -TERRAIN_HALF + i * TERRAIN_STEP,
 // z likewise with j. Indices are clamped to the grid.
 double gridHeight(int i, int j);
 int gridSize();  // vertices per side
+// The drawn terrain's triangles as grid vertex indices (j * gridSize() + i),
+// three per face, facing up: fine where the ground bends, coarse where flat.
+const std::vector<uint32_t>& terrainTriangles();
 
 // ---- helpers shared by the generator's parts ------------------------------
 double smoothstep(double a, double b, double x);
