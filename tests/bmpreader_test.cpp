@@ -18,7 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A BMP built field by field: `pixels` is the pixel data as stored (rows,
 // padding and all), `palette` 4-byte (3-byte for the old header) entries.
-struct BmpSpec {
+struct BmpLayout {
     int32_t width, height;
     uint16_t bitCount;
     Bytes pixels, palette = {};
@@ -28,7 +28,7 @@ struct BmpSpec {
     bool fileHeader = true, oldHeader = false;  // oldHeader: the 12-byte form
 };
 
-Bytes build(const BmpSpec& s) {
+Bytes build(const BmpLayout& s) {
     ChunkWriter w;  // for its little-endian helpers
     const uint32_t header = s.oldHeader ? 12 : 40;
     const uint32_t start = (s.fileHeader ? 14 : 0) + header + uint32_t(4 * s.masks.size() + s.palette.size());
@@ -68,17 +68,17 @@ Bytes operator+(Bytes a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end())
 }  // namespace
 
 TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
-    BmpSpec noFileHeader{2, 1, 8, {3, 2, 0, 0}, PALETTE4};
+    BmpLayout noFileHeader{2, 1, 8, {3, 2, 0, 0}, PALETTE4};
     noFileHeader.fileHeader = false;
-    BmpSpec oneBit{10, 1, 1, {0xA0, 0x40, 0, 0}, {0, 0, 0, 0, 255, 255, 255, 0}};  // 1 0 1 0 0 0 0 0 | 0 1
+    BmpLayout oneBit{10, 1, 1, {0xA0, 0x40, 0, 0}, {0, 0, 0, 0, 255, 255, 255, 0}};  // 1 0 1 0 0 0 0 0 | 0 1
     oneBit.coloursUsed = 0;  // 0: as many as the bit count allows
-    BmpSpec old{2, 2, 1, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, {0, 0, 255, 255, 255, 255}}, oldAlone;  // 3-byte entries
+    BmpLayout old{2, 2, 1, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, {0, 0, 255, 255, 255, 255}}, oldAlone;  // 3-byte entries
     old.oldHeader = true;
     oldAlone = old;
     oldAlone.fileHeader = false;
     const struct {
         const char* what;
-        BmpSpec spec;
+        BmpLayout layout;
         Bytes picture;
     } cases[] = {
         // Rows of two 24-bit pixels are padded to 8 bytes.
@@ -102,7 +102,7 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         {"RLE4", {5, 1, 4, {3, 0x12, 0, 3, 0x30, 0x00, 0, 1}, PALETTE4, 2}, GREEN + RED + GREEN + WHITE + BLUE},
     };
     for (const auto& c : cases) {
-        const RgbImage image = decode(build(c.spec));
+        const RgbImage image = decode(build(c.layout));
         EXPECT_EQ(image.pixels, c.picture) << c.what;
         EXPECT_EQ(3 * image.width * image.height, int(c.picture.size())) << c.what;
     }
@@ -119,25 +119,25 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
 }
 
 TEST(BmpReader, EachCauseOfFailureGivesItsMessageAndCutFilesFail) {
-    const auto with = [](void (*change)(BmpSpec&)) {
-        BmpSpec s{2, 2, 24, Bytes(16, 0)};
+    const auto with = [](void (*change)(BmpLayout&)) {
+        BmpLayout s{2, 2, 24, Bytes(16, 0)};
         change(s);
         return build(s);
     };
-    Bytes v4 = with([](BmpSpec&) {}), farOffset = v4;
+    Bytes v4 = with([](BmpLayout&) {}), farOffset = v4;
     v4[14] = 108, farOffset[10] = 0xFF, farOffset[11] = 0xFF;  // a 108-byte header; pixels far beyond the end
     const std::string UNKNOWN = "Unknown DIB file format.", CONVERSION = "Image file conversion error.";
     const std::pair<Bytes, std::string> cases[] = {
         {v4, UNKNOWN}, {{'B', 'M', 1, 2}, UNKNOWN}, {{}, UNKNOWN},
-        {with([](BmpSpec& s) { s.compression = 4; }), CONVERSION},  // JPEG
-        {with([](BmpSpec& s) { s.bitCount = 2; }), CONVERSION},
-        {with([](BmpSpec& s) { s.bitCount = 8, s.compression = 1, s.height = -2; }), CONVERSION},  // RLE top-down
-        {with([](BmpSpec& s) { s.width = 0; }), CONVERSION},
-        {with([](BmpSpec& s) { s.pixels.resize(15); }), CONVERSION},  // the last row lacks a byte
-        {with([](BmpSpec& s) { s.bitCount = 8, s.coloursUsed = 200; }), CONVERSION},  // palette not in the file
+        {with([](BmpLayout& s) { s.compression = 4; }), CONVERSION},  // JPEG
+        {with([](BmpLayout& s) { s.bitCount = 2; }), CONVERSION},
+        {with([](BmpLayout& s) { s.bitCount = 8, s.compression = 1, s.height = -2; }), CONVERSION},  // RLE top-down
+        {with([](BmpLayout& s) { s.width = 0; }), CONVERSION},
+        {with([](BmpLayout& s) { s.pixels.resize(15); }), CONVERSION},  // the last row lacks a byte
+        {with([](BmpLayout& s) { s.bitCount = 8, s.coloursUsed = 200; }), CONVERSION},  // palette not in the file
         {farOffset, CONVERSION},
-        {with([](BmpSpec& s) { s.width = 0x7FFFFFFF, s.height = -0x7FFFFFFF; }), "Out of memory."},
-        {with([](BmpSpec& s) { s = {100000, 100000, 8, Bytes(16, 0), {1, 2, 3, 0}, 1}; }), "Out of memory."},
+        {with([](BmpLayout& s) { s.width = 0x7FFFFFFF, s.height = -0x7FFFFFFF; }), "Out of memory."},
+        {with([](BmpLayout& s) { s = {100000, 100000, 8, Bytes(16, 0), {1, 2, 3, 0}, 1}; }), "Out of memory."},
     };
     for (const auto& c : cases) EXPECT_EQ(failure(c.first), c.second) << "case " << (&c - cases);
     const Bytes whole = build({3, 3, 8, Bytes(12, 1), Bytes(1024, 7)});  // cut anywhere: never read past the end
