@@ -28,7 +28,8 @@ cmake --build "$BUILD_DIR" --target fuzz_reader3ds fuzz_bmpreader fuzz_pointfile
 BUILD_DIR="$(cd "$BUILD_DIR" && pwd)"
 SEEDS="$BUILD_DIR/fuzz-seeds"
 rm -rf "$SEEDS"
-"$BUILD_DIR/tests/fuzz/fuzz_seeds" "$SEEDS" || exit 1
+# From the build folder, so the log it opens stays there.
+(cd "$BUILD_DIR" && "$BUILD_DIR/tests/fuzz/fuzz_seeds" "$SEEDS") || exit 1
 ARTIFACTS="$BUILD_DIR/fuzz-artifacts"
 mkdir -p "$ARTIFACTS"
 
