@@ -85,7 +85,8 @@ thread_sanitized() {
             -DQUELM_TSAN=ON -DQUELM_DATA=OFF -DQUELM_BENCH=OFF || return 1
     fi
     run_logged "$dir/build.log" cmake --build "$dir" --target reader_concurrency_test_tsan -j "$QUELM_JOBS" || return 1
-    run_logged "$dir/test.log" "$dir/tests/reader_concurrency_test_tsan" && grep -E '^\[  PASSED  \]' "$dir/test.log"
+    # From its own folder, so the log it opens stays there.
+    run_logged "$dir/test.log" bash -c "cd $dir/tests && ./reader_concurrency_test_tsan" && grep -E '^\[  PASSED  \]' "$dir/test.log"
 }
 
 if ! ensure_packages; then
