@@ -4,11 +4,11 @@
 
 #include <cstdio>
 
+#include "app/display.h"
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
 #include "platform/messagebox.h"
-#include "render/frame.h"
 
 int main(int argc, char** argv) {
     // Each line reaches a pipe or file as it is printed, as on a terminal, so

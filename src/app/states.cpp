@@ -6,27 +6,16 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
-#include "app/window.h"
+#include "app/loader.h"
 #include "motion/character.h"
-#include "motion/sceneloader.h"
-#include "motion/simulation.h"
+#include "render/light.h"
+#include "render/screens.h"
 #include "scene/lettering.h"
 
-int demoState = STATE_TITLE;
-
-bool showTerrain = true;
-bool showSky = true;
-bool cullFaces = true;
-bool overlayEffect = true;
-bool showShadows = true;
-bool showAxes = false;
-bool showPath = false;
-bool paused = false;
-bool started = false;
-int overlayRate = 50;
-
-bool sceneObjectsReady = false;
+Demo demo;
+Script script;
 
 namespace {
 
@@ -39,15 +28,12 @@ constexpr int OVERLAY_RATE_WRAP = 500;
 // The + key prints this fixed four-letter word and nothing else.
 constexpr const char* PLUS_KEY_WORD = "crap";
 
-// Where the title and closing screens are lit from (the scene's light is
-// set up elsewhere when the scene begins).
-constexpr float CLOSING_LIGHT[3] = {-55.0f, -55.0f, 50.0f};
-
 void toggle(bool& flag) { flag = !flag; }
 
 // Culling follows the flag at once, in every state. On the title culling is
 // off while the flag is set, so the first press there only clears the flag.
 void switchCulling() {
+    bool& cullFaces = demo.options.cullFaces;
     if (!cullFaces) {
         glEnable(GL_CULL_FACE);
         cullFaces = true;
@@ -58,6 +44,7 @@ void switchCulling() {
 }
 
 void stepOverlayRate() {
+    int& overlayRate = demo.options.overlayRate;
     overlayRate = (overlayRate + OVERLAY_RATE_STEP) % OVERLAY_RATE_WRAP;
     std::printf("%i", overlayRate);
     std::fflush(stdout);
@@ -66,12 +53,12 @@ void stepOverlayRate() {
 // The d key: on the title it asks for the scene to load; afterwards it
 // starts the script, and once started it restarts the walk.
 void pressD() {
-    if (demoState == STATE_TITLE) {
-        demoState = STATE_LOAD_REQUESTED;
-    } else if (!started) {
-        started = true;
-    } else if (sceneObjectsReady && camera && cameraPath) {
-        restartWalk();
+    if (demo.demoState == STATE_TITLE) {
+        demo.demoState = STATE_LOAD_REQUESTED;
+    } else if (!script.started) {
+        startWalk(script);
+    } else if (demo.sceneObjectsReady && sceneObjects.camera && sceneObjects.cameraPath) {
+        restartWalk(script, sceneObjects);
     }
     // Otherwise the restart would touch objects the loader thread has not
     // finished (or, after Escape from the title, will never create): the
@@ -79,7 +66,7 @@ void pressD() {
 }
 
 void pressM() {
-    if (sceneObjectsReady && plainCharacter) plainCharacter->startPitch(10);
+    if (demo.sceneObjectsReady && sceneObjects.plainCharacter) sceneObjects.plainCharacter->startPitch(10);
 }
 
 }  // namespace
@@ -87,7 +74,7 @@ void pressM() {
 void keyboard(unsigned char key, int /*x*/, int /*y*/) {
     if (key == KEY_ESCAPE) {
         enterClosing();
-        demoState = STATE_CLOSING;
+        demo.demoState = STATE_CLOSING;
         return;
     }
     switch (std::tolower(key)) {
@@ -95,36 +82,38 @@ void keyboard(unsigned char key, int /*x*/, int /*y*/) {
             std::printf("%s", PLUS_KEY_WORD);
             std::fflush(stdout);
             break;
-        case '0': toggle(paused); break;
+        case '0': toggle(demo.paused); break;
         case 'b': switchCulling(); break;
-        case 'c': toggle(showPath); break;
+        case 'c': toggle(demo.options.showPath); break;
         case 'd': pressD(); break;
-        case 'h': toggle(showSky); break;
+        case 'h': toggle(demo.options.showSky); break;
         case 'l': stepOverlayRate(); break;
         case 'm': pressM(); break;
-        case 'o': toggle(showAxes); break;
-        case 'p': toggle(overlayEffect); break;
-        case 's': toggle(showShadows); break;
-        case 't': toggle(showTerrain); break;
+        case 'o': toggle(demo.options.showAxes); break;
+        case 'p': toggle(demo.options.overlayEffect); break;
+        case 's': toggle(demo.options.showShadows); break;
+        case 't': toggle(demo.options.showTerrain); break;
         default: break;
     }
 }
 
 void enterClosing() {
-    delete sceneLight;
-    sceneLight = nullptr;
-
     glLoadIdentity();
-    sceneLight = new Light(CLOSING_LIGHT[0], CLOSING_LIGHT[1], CLOSING_LIGHT[2]);
-    sceneLight->apply();
+    useLight(SCREENS_LIGHT[0], SCREENS_LIGHT[1], SCREENS_LIGHT[2]);
 
     // A further Escape starts the closing words over with a fresh set. The
     // old one is not in use between frames, so it can go.
-    ClosingLettering* previous = closingLettering;
-    closingLettering = new ClosingLettering();
+    ClosingLettering* previous = demo.closingLettering;
+    demo.closingLettering = new ClosingLettering();
     delete previous;
+    if (!demo.closingLettering->backdropRead) endProgram();
 
     // The same state as the title's. cullFaces keeps its value: culling is
     // off on the closing screen until B is pressed.
     applyScreenState();
+}
+
+void endProgram() {
+    std::fflush(nullptr);
+    std::exit(0);
 }

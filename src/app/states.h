@@ -1,5 +1,10 @@
-// Demo states, the viewer's option flags and the keyboard.
+// Demo states, the viewer's options and the keyboard.
 #pragma once
+#include "motion/simulation.h"
+#include "render/frame.h"
+
+class TitleLettering;
+class ClosingLettering;
 
 enum : int {
     STATE_TITLE = 0,
@@ -10,26 +15,27 @@ enum : int {
     STATE_CLOSING = 5,
 };
 
-extern int demoState;         // one of the STATE_ values; GLUT thread only
+// Where the title and closing screens are lit from (the scene sets its own).
+constexpr float SCREENS_LIGHT[3] = {-55.0f, -55.0f, 50.0f};
 
-// Option flags (GLUT thread only), toggled by keys.
-extern bool showTerrain;      // T, initially set
-extern bool showSky;          // H, initially set
-extern bool cullFaces;        // B, initially set
-extern bool overlayEffect;    // P, initially set
-extern bool showShadows;      // S, initially set
-extern bool showAxes;         // O, initially clear
-extern bool showPath;         // C, initially clear
-extern bool paused;           // 0, initially clear
-extern bool started;          // D, initially clear; the script clears it too
-extern int overlayRate;       // L, captures per second, initially 50
+// The shell's state. GLUT thread only; each field names its writer.
+struct Demo {
+    int demoState = STATE_TITLE;  // a STATE_ value; keyboard and the screens' steps (display.cpp)
+    DrawOptions options;          // keyboard
+    bool paused = false;          // keyboard (0)
+    // Set by display once the scene is set up, which follows the loader
+    // thread's observed end; never cleared. Until then the loaded objects
+    // may be absent or half-written by the loader thread, so the keys that
+    // touch them (M, the restart of d) do nothing.
+    bool sceneObjectsReady = false;
+    TitleLettering* titleLettering = nullptr;      // initDemo, once; null before
+    ClosingLettering* closingLettering = nullptr;  // enterClosing, anew by each Escape
+};
+extern Demo demo;
 
-// Set by enterScene() (render) on the GLUT thread once it has observed the
-// loader thread's end; never cleared. Until then the loaded objects
-// (plainCharacter, camera, cameraPath, ...) may be absent or half-written by
-// the loader thread, so the keys that touch them (M, the restart of d) do
-// nothing.
-extern bool sceneObjectsReady;
+// The script's state; written only through the functions of
+// motion/simulation.h (by idle's step and the d key).
+extern Script script;
 
 // GLUT keyboard callback; the pointer position is ignored. Letters act
 // alike in both cases; keys without a meaning are ignored. GLUT thread.
@@ -37,6 +43,10 @@ void keyboard(unsigned char key, int x, int y);
 
 // The closing set-up that Escape runs: title light, a new closing
 // lettering set (replacing and destroying any previous one), the title's
-// OpenGL state. Needs the GL context; the backdrop must be readable or the
-// program ends (see loadTextureFile). Does not change demoState.
+// OpenGL state. Needs the GL context; when the backdrop cannot be read the
+// program ends. Does not change demoState.
 void enterClosing();
+
+// Ends the program with status 0 (log and sound closed by their
+// destructors). The only way out besides GLUT's own.
+[[noreturn]] void endProgram();

@@ -10,15 +10,11 @@
 
 #include <cstdio>
 
+#include "app/loader.h"
 #include "app/states.h"
-#include "motion/simulation.h"
 #include "platform/clock.h"
 
-float currentTime = 0.0f;
-float frameCounter = 0.0f;
-float lastFpsTime = 0.0f;
-float lastTickTime = 0.0f;
-int framesPerSecond = 0;
+FrameClock frameClock;
 
 void (*requestRedisplay)() = glutPostRedisplay;
 
@@ -31,23 +27,24 @@ constexpr float TICK_INTERVAL = 1.0f / 30.0f;  // 0.033333335 as a float
 void idle() {
     // Paused: no clock reading, so the first call afterwards sees the whole
     // pause as one step, reports at once and ticks exactly once.
-    if (paused) return;
+    if (demo.paused) return;
+    FrameClock& c = frameClock;
 
-    currentTime = static_cast<float>(clockMilliseconds()) * MILLISECONDS_TO_SECONDS;
-    frameCounter += 1.0f;
+    c.currentTime = static_cast<float>(clockMilliseconds()) * MILLISECONDS_TO_SECONDS;
+    c.frameCounter += 1.0f;
 
-    if (currentTime - lastFpsTime > FPS_REPORT_INTERVAL) {
-        lastFpsTime = currentTime;
-        const int figure = static_cast<int>(frameCounter);
+    if (c.currentTime - c.lastFpsTime > FPS_REPORT_INTERVAL) {
+        c.lastFpsTime = c.currentTime;
+        const int figure = static_cast<int>(c.frameCounter);
         std::printf("Current Frames Per Second: %d\n", figure);
-        framesPerSecond = figure;
-        frameCounter = 0.0f;
+        c.framesPerSecond = figure;
+        c.frameCounter = 0.0f;
     }
 
     // The new reference is now, not the old one plus a tick: no catching up.
-    if (currentTime - lastTickTime > TICK_INTERVAL) {
-        lastTickTime = currentTime;
-        simulationStep();
+    if (c.currentTime - c.lastTickTime > TICK_INTERVAL) {
+        c.lastTickTime = c.currentTime;
+        simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
     }
 
     requestRedisplay();

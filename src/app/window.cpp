@@ -1,4 +1,4 @@
-// The window's one-time set-up, its projection, and the one OpenGL light.
+// The window's one-time set-up and its projection.
 #include "app/window.h"
 
 #include <GL/freeglut.h>
@@ -6,15 +6,12 @@
 #include <cstdio>
 
 #include "app/states.h"
+#include "render/light.h"
+#include "render/screens.h"
 #include "scene/lettering.h"
 #include "sound/music.h"
 
-int windowWidth = 800;
-int windowHeight = 600;
-double fieldOfView = 90.0;
-double sceneNear = 1.0;
-double sceneFar = 10000.0;
-Light* sceneLight = nullptr;
+WindowSize windowSize;
 
 namespace {
 // The title, loading and closing screens are drawn between these planes; with
@@ -23,30 +20,9 @@ constexpr double TITLE_NEAR = 10.0;
 constexpr double TITLE_FAR = 800.0;
 }  // namespace
 
-Light::Light(float x, float y, float z)
-    : ambient{0.0f, 0.0f, 0.0f, 1.0f},
-      diffuse{1.0f, 1.0f, 1.0f, 1.0f},
-      specular{0.0f, 0.0f, 0.0f, 1.0f},
-      position{x, y, z, 0.0f} {}  // w = 0: a directional light
-
-void Light::apply() const {
-    glDisable(GL_LIGHT0);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-    glLightfv(GL_LIGHT0, GL_POSITION, position);
-    glEnable(GL_LIGHT0);
-}
-
-void Light::getPosition(float out[3]) const {
-    out[0] = position[0];
-    out[1] = position[1];
-    out[2] = position[2];
-}
-
 void initDemo() {
     // The music starts before the title's models load, so it plays during it.
-    if (music.init("sound/rage.mp3")) {
+    if (music.init(MUSIC_TRACK)) {
         music.play();
     } else {
         std::printf("error initializing sound...\n");
@@ -54,28 +30,18 @@ void initDemo() {
 
     glShadeModel(GL_SMOOTH);
 
-    delete sceneLight;
-    sceneLight = new Light(-55.0f, -55.0f, 50.0f);
-    sceneLight->apply();
+    useLight(SCREENS_LIGHT[0], SCREENS_LIGHT[1], SCREENS_LIGHT[2]);
 
-    titleLettering = new TitleLettering();
+    delete demo.titleLettering;
+    demo.titleLettering = new TitleLettering();
+    if (!demo.titleLettering->backdropRead) endProgram();
 
     applyScreenState();
 }
 
-void applyScreenState() {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_NORMALIZE);
-}
-
 void reshape(int width, int height) {
-    windowWidth = width;
-    windowHeight = height;
+    windowSize.windowWidth = width;
+    windowSize.windowHeight = height;
     glViewport(0, 0, width, height);
 
     glMatrixMode(GL_PROJECTION);
@@ -85,10 +51,10 @@ void reshape(int width, int height) {
     // is what makes the screens' backdrop fill the window exactly.
     if (height != 0) {
         const double aspect = static_cast<double>(width / height);
-        if (demoState == STATE_TITLE) {
-            gluPerspective(fieldOfView, aspect, TITLE_NEAR, TITLE_FAR);
+        if (demo.demoState == STATE_TITLE) {
+            gluPerspective(FIELD_OF_VIEW, aspect, TITLE_NEAR, TITLE_FAR);
         } else {
-            gluPerspective(fieldOfView, aspect, sceneNear, sceneFar);
+            gluPerspective(FIELD_OF_VIEW, aspect, SCENE_NEAR, SCENE_FAR);
         }
     }
 

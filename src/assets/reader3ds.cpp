@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/bytecursor.h"
 #include "assets/mappedfile.h"
 

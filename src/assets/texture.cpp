@@ -6,25 +6,23 @@
 #include <GL/glu.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/bmpreader.h"
+#include "assets/paths.h"
 
-void loadTextureFile(TextureTable& table, const char* fileName, int slot) {
+bool loadTextureFile(TextureTable& table, const char* fileName, int slot) {
     if (slot < 0 || slot >= TextureTable::SIZE) {
         char text[512];
         std::snprintf(text, sizeof text, "Texture slot %d is outside the table for %s", slot, fileName);
         logError("loadTextureFile", text);
-        return;
+        return true;
     }
-    const std::string path = std::string("models/") + fileName;
+    const std::string path = modelPath(fileName);
     const std::unique_ptr<RgbImage> image(LoadDibImage(path.c_str()));
-    // The reader has shown what went wrong; a scene without its textures is
-    // not worth showing, so the program ends (normally, logs closed).
-    if (!image) std::exit(0);
+    if (!image) return false;
 
     glGenTextures(1, &table[slot]);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -32,14 +30,15 @@ void loadTextureFile(TextureTable& table, const char* fileName, int slot) {
     gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE, image->pixels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    return true;
 }
 
-void loadTextures(Model& model, TextureTable& table) {
+bool loadTextures(Model& model, TextureTable& table) {
     for (int32_t i = 0; i < model.materialCount && i < static_cast<int32_t>(model.materials.size()); ++i) {
         Material& material = model.materials[i];
         if (material.textureFile[0] != '\0') {
             if (i < TextureTable::SIZE) {
-                loadTextureFile(table, material.textureFile, i);
+                if (!loadTextureFile(table, material.textureFile, i)) return false;
             } else {
                 char text[512];
                 std::snprintf(text, sizeof text, "Material %d has no texture slot; its texture %s is not loaded", i,
@@ -49,4 +48,5 @@ void loadTextures(Model& model, TextureTable& table) {
         }
         material.textureSlot = i;
     }
+    return true;
 }

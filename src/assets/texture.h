@@ -11,10 +11,13 @@ struct TextureTable {
     unsigned int operator[](int slot) const { return names[slot]; }
 };
 
-// Loads "models/" + fileName into table[slot]. An image that cannot be read
-// has already been shown in the error box; the program then exits with 0.
-void loadTextureFile(TextureTable& table, const char* fileName, int slot);
+// Loads "models/" + fileName into table[slot]. Returns false when the image
+// cannot be read (the reader has shown why in the error box; a scene without
+// its textures is not worth showing, so the caller ends the program). A slot
+// outside the table is logged and returns true: nothing is lost but it.
+[[nodiscard]] bool loadTextureFile(TextureTable& table, const char* fileName, int slot);
 
 // Loads the texture of every material that names one into the slot of the
 // material's own index, and sets every material's textureSlot to its index.
-void loadTextures(Model& model, TextureTable& table);
+// Stops and returns false at the first image that cannot be read.
+[[nodiscard]] bool loadTextures(Model& model, TextureTable& table);

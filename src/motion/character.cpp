@@ -1,40 +1,19 @@
 #include "motion/character.h"
 
-#include <GL/gl.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/displaylists.h"
+#include "assets/paths.h"
 #include "assets/reader3ds.h"
-
-Character* plainCharacter = nullptr;
-Character* redCharacter = nullptr;
 
 namespace {
 
-// Pivots of the two spinning parts, in model units.
-constexpr float PART3_PIVOT_Y = 49.92f;
-constexpr float PART3_PIVOT_Z = -236.217f;
-constexpr float PART4_PIVOT_Y = 51.0f;
-// Models are authored 1/0.03 times the scene's size.
-constexpr float MODEL_SCALE = 0.03f;
-constexpr float MODEL_UNSCALE = 33.333332f;
 constexpr double PITCH_MAX_DEGREES = 80.0;
-// How far the shadow volume's far edge is pushed away from the light,
-// in multiples of the vertex's distance to the light.
-constexpr float EXTRUDE_LENGTH = 50.0f;
-
-// Which objects a shadow part covers.
-bool inPart(int object, int part) {
-    if (part == 0) return object == 3;
-    if (part == 1) return object == 4;
-    return object != 3 && object != 4;
-}
 
 // The reader drops faces with corners outside the vertex list; a model
 // filled by hand gets the same protection here.
@@ -163,41 +142,17 @@ void buildObjectNeighbours(ModelObject& object) {
     }
 }
 
-void extrudeEdge(const ModelObject& object, int faceIndex, int edge, const float light[4], void*) {
-    const Face& face = object.faces[faceIndex];
-    const Vec3f& a = object.vertices[face.vertexIndex[edge]];
-    const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
-    glBegin(GL_TRIANGLE_STRIP);
-    glVertex3f(a.x, a.y, a.z);
-    glVertex3f(a.x + (a.x - light[0]) * EXTRUDE_LENGTH, a.y + (a.y - light[1]) * EXTRUDE_LENGTH,
-               a.z + (a.z - light[2]) * EXTRUDE_LENGTH);
-    glVertex3f(b.x, b.y, b.z);
-    glVertex3f(b.x + (b.x - light[0]) * EXTRUDE_LENGTH, b.y + (b.y - light[1]) * EXTRUDE_LENGTH,
-               b.z + (b.z - light[2]) * EXTRUDE_LENGTH);
-    glEnd();
-}
-
-// The same four corners as extrudeEdge's strip, as its two triangles in the
-// strip's winding, appended to the float vector behind `context`.
-void collectExtrudedEdge(const ModelObject& object, int faceIndex, int edge, const float light[4],
-                         void* context) {
-    std::vector<float>& out = *static_cast<std::vector<float>*>(context);
-    const Face& face = object.faces[faceIndex];
-    const Vec3f& a = object.vertices[face.vertexIndex[edge]];
-    const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
-    const float farA[3] = {a.x + (a.x - light[0]) * EXTRUDE_LENGTH,
-                           a.y + (a.y - light[1]) * EXTRUDE_LENGTH,
-                           a.z + (a.z - light[2]) * EXTRUDE_LENGTH};
-    const float farB[3] = {b.x + (b.x - light[0]) * EXTRUDE_LENGTH,
-                           b.y + (b.y - light[1]) * EXTRUDE_LENGTH,
-                           b.z + (b.z - light[2]) * EXTRUDE_LENGTH};
-    const float corners[18] = {a.x,     a.y,     a.z,     farA[0], farA[1], farA[2],
-                               b.x,     b.y,     b.z,     b.x,     b.y,     b.z,
-                               farA[0], farA[1], farA[2], farB[0], farB[1], farB[2]};
-    out.insert(out.end(), corners, corners + 18);
-}
-
 }  // namespace
+
+bool inShadowPart(int object, int part) {
+    if (part == 0) return object == 3;
+    if (part == 1) return object == 4;
+    return object != 3 && object != 4;
+}
+
+double Character::pitchDegrees() const {
+    return pitchState != 0 ? pitchCount * PITCH_MAX_DEGREES / pitchLimit : 0.0;
+}
 
 bool edgesEqual(const Vec3f& p, const Vec3f& q, const Vec3f& r, const Vec3f& s) {
     return (pointEqual(p, r) && pointEqual(q, s)) || (pointEqual(p, s) && pointEqual(q, r));
@@ -213,7 +168,7 @@ Character::Character(int kindValue, int) : kind(kindValue) {
         logError("quelm", "wrong quelm type");
     }
     if (file) {
-        const std::string path = std::string("models/") + file;
+        const std::string path = modelPath(file);
         Reader3DS reader;  // its scratch area lives only for this read
         reader.Import3DS(&model, path.c_str());
     }
@@ -270,137 +225,6 @@ void Character::startPitch(int limit) {
     // (count / limit) would grow without end.
     pitchLimit = limit < 2 ? 2 : limit;
     pitchState = 1;
-}
-
-void Character::loadTextures() { ::loadTextures(model, textures); }
-
-void Character::buildDisplayList() {
-    const CharacterLists lists = buildCharacterLists(model, textures);
-    bodyList = lists.bodyList;
-    objectList3 = lists.objectList3;
-    objectList4 = lists.objectList4;
-}
-
-void Character::draw(float light[4], bool castShadows) {
-    const double pitch = pitchCount * PITCH_MAX_DEGREES / pitchLimit;
-
-    // The light in a part's object space: the part's transform undone in
-    // reverse order, built on the matrix stack and read back. `pivotY`,
-    // `pivotZ` locate the part's spin axis; the body has none.
-    auto lightInPart = [&](bool spins, float pivotY, float pivotZ, float local[4]) {
-        glPushMatrix();
-        glLoadIdentity();
-        if (spins) {
-            glTranslatef(0.0f, pivotY, pivotZ);
-            glRotatef(static_cast<float>(-spinAngle), 1.0f, 0.0f, 0.0f);
-            glTranslatef(0.0f, -pivotY, -pivotZ);
-        }
-        if (pitchState != 0) {
-            glRotatef(static_cast<float>(pitchCount * -PITCH_MAX_DEGREES / pitchLimit), 1.0f, 0.0f,
-                      0.0f);
-        }
-        glRotatef(-heading, 0.0f, 1.0f, 0.0f);
-        glScalef(MODEL_UNSCALE, MODEL_UNSCALE, MODEL_UNSCALE);
-        glTranslatef(-x, -y, -z);
-        float m[16];
-        glGetFloatv(GL_MODELVIEW_MATRIX, m);
-        glPopMatrix();
-        for (int r = 0; r < 4; ++r) {
-            local[r] = m[r] * light[0] + m[4 + r] * light[1] + m[8 + r] * light[2] +
-                       m[12 + r] * light[3];
-        }
-    };
-
-    glPushMatrix();
-    glPushAttrib(0xFFFFF);
-        glTranslatef(x, y, z);
-        glScalef(MODEL_SCALE, MODEL_SCALE, MODEL_SCALE);
-        glRotatef(heading, 0.0f, 1.0f, 0.0f);
-        if (pitchState != 0) glRotatef(static_cast<float>(pitch), 1.0f, 0.0f, 0.0f);
-        glCallList(bodyList);
-
-        glPushMatrix();
-            glTranslatef(0.0f, PART3_PIVOT_Y, PART3_PIVOT_Z);
-            glRotatef(static_cast<float>(spinAngle), 1.0f, 0.0f, 0.0f);
-            glTranslatef(0.0f, -PART3_PIVOT_Y, -PART3_PIVOT_Z);
-            glCallList(objectList3);
-            if (castShadows) {
-                light[3] = 1.0f;
-                float local[4];
-                lightInPart(true, PART3_PIVOT_Y, PART3_PIVOT_Z, local);
-                drawShadowVolumes(local, 0);
-            }
-        glPopMatrix();
-
-        glPushMatrix();
-            glTranslatef(0.0f, PART4_PIVOT_Y, 0.0f);
-            glRotatef(static_cast<float>(spinAngle), 1.0f, 0.0f, 0.0f);
-            glTranslatef(0.0f, -PART4_PIVOT_Y, 0.0f);
-            glCallList(objectList4);
-            if (castShadows) {
-                light[3] = 1.0f;
-                float local[4];
-                lightInPart(true, PART4_PIVOT_Y, 0.0f, local);
-                drawShadowVolumes(local, 1);
-            }
-        glPopMatrix();
-
-        if (castShadows) {
-            light[3] = 1.0f;
-            float local[4];
-            lightInPart(false, 0.0f, 0.0f, local);
-            drawShadowVolumes(local, 2);
-        }
-    glPopAttrib();
-    glPopMatrix();
-}
-
-void Character::drawShadowVolumes(const float light[4], int part) {
-    // Both counting passes extrude the same silhouette (one light, one
-    // object), so it is collected once into a vertex array and drawn twice:
-    // one draw call per pass instead of a strip per edge.
-    static std::vector<float> volume;  // GLUT thread only; reused every frame
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glDisable(GL_LIGHTING);
-        glDepthMask(GL_FALSE);
-        glDepthFunc(GL_LEQUAL);
-        glEnable(GL_STENCIL_TEST);
-        // Only positions are read; any other array left enabled would be
-        // read past its end.
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glDisableClientState(GL_COLOR_ARRAY);
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        glDisableClientState(GL_INDEX_ARRAY);
-        glDisableClientState(GL_EDGE_FLAG_ARRAY);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        for (size_t i = 0; i < model.objects.size(); ++i) {
-            if (!inPart(static_cast<int>(i), part)) continue;
-            ModelObject& object = model.objects[i];
-            volume.clear();
-            visitSilhouette(object, light, true, collectExtrudedEdge, &volume);
-            const GLsizei vertexCount = static_cast<GLsizei>(volume.size() / 3);
-            glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-            glEnable(GL_CULL_FACE);
-            glCullFace(GL_BACK);
-            glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
-            if (vertexCount == 0) continue;
-            glVertexPointer(3, GL_FLOAT, 0, volume.data());
-            // Front faces of the volume count up, back faces down: what is
-            // left non-zero lies inside a volume.
-            glFrontFace(GL_CCW);
-            glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
-            glFrontFace(GL_CW);
-            glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
-        }
-    glPopClientAttrib();
-    glPopAttrib();
-}
-
-void Character::extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter) {
-    visitSilhouette(object, light, resetAfter, extrudeEdge, nullptr);
 }
 
 void visitSilhouette(ModelObject& object, const float light[4], bool resetAfter,

@@ -1,11 +1,12 @@
-// The two vehicles of the scene: model, textures, display lists, pose,
-// wheel spin, wheelie (pitch) and stencil shadow volumes.
+// The two vehicles of the scene: model, pose, wheel spin, wheelie (pitch)
+// and the silhouette their shadow volumes are extruded from. Drawing them
+// (textures, display lists, volumes) is render/vehicles.h's.
 //
 // A character is built on the loader thread (model, neighbours, draw arrays,
-// planes: no OpenGL) and afterwards used only on the GLUT thread (textures,
-// display lists, poses, drawing). Model objects 3 and 4 are the two parts
-// that spin; every other object is the body. A model with fewer objects
-// simply has no such part: its list is empty and its shadow is skipped.
+// planes: no OpenGL) and afterwards used only on the GLUT thread (poses,
+// drawing). Model objects 3 and 4 are the two parts that spin; every other
+// object is the body. A model with fewer objects simply has no such part:
+// its list is empty and its shadow is skipped.
 #pragma once
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -27,13 +28,9 @@ public:
     // Starts the pitch: up over limit - 1 ticks, back down, then idle.
     // A limit below 2 is taken as 2.
     void startPitch(int limit);
-    // GLUT thread: textures, then the three display lists.
-    void loadTextures();
-    void buildDisplayList();
-    // GLUT thread. `light` holds the scene light's x, y, z; the fourth entry
-    // is set to 1 when shadows are cast. Shadow volumes go to the stencil
-    // buffer only (colour and depth writes off).
-    void draw(float light[4], bool castShadows);
+    // The wheelie's angle about the model's x axis in degrees: positive
+    // lifts the front; 0 while no pitch runs.
+    double pitchDegrees() const;
 
     // For every face: facing 3, and neighbour j = the face across edge j
     // (-2 none), found by vertex positions. Gives the same neighbours as a
@@ -44,17 +41,12 @@ public:
     // Plane (a, b, c, d) of every face; (a, b, c) points out of a
     // counter-clockwise face.
     void computePlanes();
-    // Part 0: object 3; part 1: object 4; part 2: every other object. The
-    // light is in the part's object space.
-    void drawShadowVolumes(const float light[4], int part);
-    void extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter);
-
     int kind;                 // KIND_RED or KIND_PLAIN (another value: empty)
     float x = 0, y = 0, z = 0; // position, scene units
     float heading = 0;        // rotation about the vertical axis, degrees
     Model model;
-    TextureTable textures;    // slot i: texture of material i
-    unsigned int bodyList = 0, objectList3 = 0, objectList4 = 0;  // display lists
+    TextureTable textures;    // slot i: texture of material i; written by uploadCharacter
+    unsigned int bodyList = 0, objectList3 = 0, objectList4 = 0;  // display lists, likewise
     int pitchState = 0;       // 0 idle, 1 rising, 2 falling
     int pitchLimit = 80;      // steps of the rising half
     int pitchCount = 1;       // current step of the pitch
@@ -64,19 +56,20 @@ public:
     Character& operator=(const Character&) = delete;
 };
 
+// Which model objects shadow part `part` covers: part 0 is object 3, part 1
+// object 4, part 2 every other object.
+bool inShadowPart(int object, int part);
+
 // True when the edges p-q and r-s join the same two points (either way
 // round), compared coordinate by coordinate with exact equality.
 bool edgesEqual(const Vec3f& p, const Vec3f& q, const Vec3f& r, const Vec3f& s);
 
-// The silhouette walk of extrudeSilhouette without the drawing: updates the
-// faces' `facing` exactly as extrudeSilhouette does and calls `visit` for
-// every edge it would extrude (face index, edge j from corner j to corner
-// (j + 1) mod 3), in drawing order.
+// The silhouette of `object` seen from `light` (object space, w in [3]):
+// updates the faces' `facing` (0 lit, 1 unlit, 3 unknown; all back to 3
+// afterwards when resetAfter) and calls `visit` for every edge between a lit
+// face and an unlit neighbour or none (face index, edge j from corner j to
+// corner (j + 1) mod 3), in drawing order.
 using SilhouetteVisitor = void (*)(const ModelObject& object, int face, int edge,
                                    const float light[4], void* context);
 void visitSilhouette(ModelObject& object, const float light[4], bool resetAfter,
                      SilhouetteVisitor visit, void* context);
-
-// Created by the loader thread; null until then. Live for the whole run.
-extern Character* plainCharacter;  // kind 2
-extern Character* redCharacter;    // kind 1

@@ -2,20 +2,15 @@
 
 #include <string>
 
-Vec3d* pathPoints = nullptr;
-Vec3d* cameraPoints = nullptr;
-int pointCount = 0;
-SplinePath* plainPath = nullptr;
-SplinePath* redPath = nullptr;
-SplinePath* cameraPath = nullptr;
+#include "assets/paths.h"
 
 namespace {
 
 // The only construction the scene's paths use: evenly sampled segments.
 constexpr int PATH_TYPE = 3;
 
-SplinePath* loadPath(Vec3d** points, const char* fileName, int samples) {
-    const std::string path = std::string("models/") + fileName;
+SplinePath* loadPath(Vec3d** points, int& pointCount, const char* fileName, int samples) {
+    const std::string path = modelPath(fileName);
     Vec3d* const previous = *points;
     pointCount = initAnimations(points, path.c_str());
     // The paths keep no pointer into the arrays, so an array that a later
@@ -29,8 +24,8 @@ SplinePath* loadPath(Vec3d** points, const char* fileName, int samples) {
 
 }  // namespace
 
-void loadScene() {
-    plainPath = loadPath(&pathPoints, "street_2.ase", 250);
-    redPath = loadPath(&pathPoints, "street.ase", 450);
-    cameraPath = loadPath(&cameraPoints, "cam.ASE", 700);
+void loadScene(SceneActors& a) {
+    a.plainPath = loadPath(&a.pathPoints, a.pointCount, "street_2.ase", 250);
+    a.redPath = loadPath(&a.pathPoints, a.pointCount, "street.ase", 450);
+    a.cameraPath = loadPath(&a.cameraPoints, a.pointCount, "cam.ASE", 700);
 }

@@ -1,19 +1,7 @@
 #include "motion/simulation.h"
 
-#include <GL/glu.h>
-
-#include "app/states.h"
 #include "motion/character.h"
-#include "motion/sceneloader.h"
-
-int scenePhase = PHASE_LOOPING;
-bool waiting = false;
-bool cameraFollowing = true;
-int cameraIndex = 0;
-int lapCount = 0;
-double cameraTarget[6] = {0, 0, 0, 0, 0, 0};
-int blinkCounter = 0;
-Camera* camera = nullptr;
+#include "motion/splinepath.h"
 
 namespace {
 
@@ -59,16 +47,21 @@ int walk(SplinePath* path, Character* character) {
 // Out of sight below the terrain.
 void park(Character* character) { character->setPose(0.0f, -50.0f, 0.0f, 0.0f); }
 
-void takeCameraSample() {
+void takeCameraSample(Script& s, SplinePath* cameraPath) {
+    double* cameraTarget = s.cameraTarget;
     Vec3d p;
     cameraPath->nextSample(&p, &cameraTarget[3], &cameraTarget[4], &cameraTarget[5], true, false,
-                           &cameraIndex);
+                           &s.cameraIndex);
     cameraTarget[0] = p.x;
     cameraTarget[1] = p.y;
     cameraTarget[2] = p.z;
 }
 
-void followStep() {
+void followStep(Script& s, const SceneActors& a) {
+    Character* const redCharacter = a.redCharacter;
+    Character* const plainCharacter = a.plainCharacter;
+    SplinePath* const plainPath = a.plainPath;
+    SplinePath* const redPath = a.redPath;
     Vec3d redPosition;
     double redHeading = 0.0;
     const int iR = takeStep(redPath, &redPosition, &redHeading);
@@ -78,16 +71,16 @@ void followStep() {
     const int iP = walk(plainPath, plainCharacter);
     if (iP == 1) plainCharacter->startPitch(30);
 
-    if (cameraFollowing) {
-        if (cameraIndex < CAMERA_LAST) {
-            takeCameraSample();
-            if (cameraIndex == CAMERA_PLAIN_REWIND) plainPath->rewind();
+    if (s.cameraFollowing) {
+        if (s.cameraIndex < CAMERA_LAST) {
+            takeCameraSample(s, a.cameraPath);
+            if (s.cameraIndex == CAMERA_PLAIN_REWIND) plainPath->rewind();
         } else {
-            waiting = true;
+            s.waiting = true;
             if (iR == 1) {
-                ++lapCount;
-                if (lapCount == 2) {
-                    restartWalk();
+                ++s.lapCount;
+                if (s.lapCount == 2) {
+                    restartWalk(s, a);
                     plainPath->seek(0);
                     redPath->seek(0);
                 } else {
@@ -95,16 +88,16 @@ void followStep() {
                     redPath->seek(RED_SKIP_TO);
                 }
             }
-            if (lapCount == 1) {
+            if (s.lapCount == 1) {
                 if (iR == RED_LOOP_END) redCharacter->startPitch(40);
                 if (iP == 140) plainCharacter->startPitch(30);
             }
         }
     }
-    cameraFollowing = camera->update(
-        static_cast<float>(cameraTarget[0]), static_cast<float>(cameraTarget[1]),
-        static_cast<float>(cameraTarget[2]), static_cast<float>(cameraTarget[3]),
-        static_cast<float>(cameraTarget[4]), static_cast<float>(cameraTarget[5]));
+    const double* t = s.cameraTarget;
+    s.cameraFollowing = a.camera->update(static_cast<float>(t[0]), static_cast<float>(t[1]),
+                                         static_cast<float>(t[2]), static_cast<float>(t[3]),
+                                         static_cast<float>(t[4]), static_cast<float>(t[5]));
 }
 
 }  // namespace
@@ -136,34 +129,41 @@ bool Camera::update(float x, float y, float z, float dx, float dy, float dz) {
     return true;
 }
 
-void Camera::apply() const {
-    gluLookAt(eye.x, eye.y, eye.z, center.x, center.y, center.z, up.x, up.y, up.z);
-}
+void startWalk(Script& script) { script.started = true; }
 
-void restartWalk() {
-    lapCount = 0;
-    if (camera) camera->reset();
-    if (cameraPath) {
-        cameraPath->rewind();
-        takeCameraSample();
+void restartWalk(Script& s, const SceneActors& a) {
+    s.lapCount = 0;
+    if (a.camera) a.camera->reset();
+    if (a.cameraPath) {
+        a.cameraPath->rewind();
+        takeCameraSample(s, a.cameraPath);
     }
-    started = false;
-    scenePhase = PHASE_LOOPING;
-    waiting = false;
+    s.started = false;
+    s.scenePhase = PHASE_LOOPING;
+    s.waiting = false;
 }
 
-void simulationStep() {
-    if (demoState != STATE_SCENE) return;
-    ++blinkCounter;
-    if (!plainPath || !redPath || !cameraPath || !plainCharacter || !redCharacter || !camera) return;
+void simulationStep(Script& s, const SceneActors& a, bool inScene) {
+    if (!inScene) return;
+    // Wrapped here, not where it is shown: steps keep coming while the
+    // window is hidden and no frame is drawn.
+    s.blinkCounter = (s.blinkCounter + 1) % BLINK_PERIOD;
+    if (!a.plainPath || !a.redPath || !a.cameraPath || !a.plainCharacter || !a.redCharacter ||
+        !a.camera)
+        return;
+    Character* const plainCharacter = a.plainCharacter;
+    Character* const redCharacter = a.redCharacter;
+    SplinePath* const plainPath = a.plainPath;
+    SplinePath* const redPath = a.redPath;
+    const bool started = s.started;
 
-    switch (scenePhase) {
+    switch (s.scenePhase) {
     case PHASE_LOOPING: {
         const int iP = walk(plainPath, plainCharacter);
         if (iP > PLAIN_LOOP_END) {
             if (started) {
                 park(plainCharacter);
-                scenePhase = PHASE_RED_FINISH;
+                s.scenePhase = PHASE_RED_FINISH;
             }
             plainPath->rewind();
         }
@@ -177,29 +177,29 @@ void simulationStep() {
         if (started && iR > RED_LOOP_END) {
             redPath->rewind();
             park(redCharacter);
-            scenePhase = PHASE_PARKED;
+            s.scenePhase = PHASE_PARKED;
         }
         break;
     }
     case PHASE_PARKED:
         park(redCharacter);
         park(plainCharacter);
-        scenePhase = PHASE_RED_START;
+        s.scenePhase = PHASE_RED_START;
         break;
     case PHASE_RED_START: {
         const int iR = walk(redPath, redCharacter);
         park(plainCharacter);
-        if (iR == RED_HEAD_START) scenePhase = PHASE_PLAIN_START;
+        if (iR == RED_HEAD_START) s.scenePhase = PHASE_PLAIN_START;
         break;
     }
     case PHASE_PLAIN_START: {
         const int iR = walk(redPath, redCharacter);
-        if (iR == RED_FOLLOW_START) scenePhase = PHASE_FOLLOW;
+        if (iR == RED_FOLLOW_START) s.scenePhase = PHASE_FOLLOW;
         walk(plainPath, plainCharacter);
         break;
     }
     case PHASE_FOLLOW:
-        followStep();
+        followStep(s, a);
         break;
     default:
         break;

@@ -6,6 +6,9 @@
 #pragma once
 #include "motion/pointfile.h"
 
+class Character;
+class SplinePath;
+
 // Phases of the script, in the order the scene goes through them:
 // LOOPING -> RED_FINISH -> PARKED -> RED_START -> PLAIN_START -> FOLLOW.
 enum : int {
@@ -30,8 +33,6 @@ public:
     // returned; once following, the eye sits on the target, looks along
     // the direction and true is returned.
     bool update(float x, float y, float z, float dx, float dy, float dz);
-    // gluLookAt with eye, center, up (GLUT thread).
-    void apply() const;
 
     Vec3d eye;              // camera position, scene units
     Vec3d center;           // point looked at, scene units
@@ -40,23 +41,48 @@ public:
     int mode = 1;           // 1 opening pan, 2 following
 };
 
-// Script globals, written by simulationStep and restartWalk (GLUT thread).
-extern int scenePhase;         // one of the PHASE_ values; PHASE_LOOPING at start
-extern bool waiting;           // the camera path has ended; waiting for the restart
-extern bool cameraFollowing;   // result of the last Camera::update; true at start
-extern int cameraIndex;        // index of the last camera-path sample taken
-extern int lapCount;           // red laps counted while waiting (0..2)
-extern double cameraTarget[6]; // camera inputs: x, y, z, dx, dy, dz (scene units)
-extern int blinkCounter;       // +1 per step in the scene; the frame wraps it at 30
-extern Camera* camera;         // created by the loader thread; null until then
+// The loaded objects the script moves (not owned). Filled by the loader
+// thread; the GLUT thread uses them only after it has seen that thread end.
+// Any of them may be null when its file could not be read or the load was
+// stopped.
+struct SceneActors {
+    Character* plainCharacter = nullptr;  // kind 2, rides plainPath
+    Character* redCharacter = nullptr;    // kind 1, rides redPath
+    Camera* camera = nullptr;
+    SplinePath* plainPath = nullptr;      // 250 samples from "street_2.ase"
+    SplinePath* redPath = nullptr;        // 450 samples from "street.ase"
+    SplinePath* cameraPath = nullptr;     // 700 samples from "cam.ASE"
+    Vec3d* pathPoints = nullptr;          // points of the last street file read (the earlier array is freed)
+    Vec3d* cameraPoints = nullptr;        // points of the camera file; kept for the run
+    int pointCount = 0;                   // count returned by the last file read
+};
 
-// One tick of the script; does nothing outside the scene state (and
-// nothing but the blink count while a scene object is still missing).
-void simulationStep();
+// Simulation steps per blink cycle of the status line.
+constexpr int BLINK_PERIOD = 30;
+
+// Where the script stands. Written only by the functions below, on the GLUT
+// thread; everything else reads it.
+struct Script {
+    int scenePhase = PHASE_LOOPING;    // one of the PHASE_ values
+    bool started = false;              // the walk was started (d); cleared by the restart
+    bool waiting = false;              // the camera path has ended; waiting for the restart
+    bool cameraFollowing = true;       // result of the last Camera::update
+    int cameraIndex = 0;               // index of the last camera-path sample taken
+    int lapCount = 0;                  // red laps counted while waiting (0..2)
+    double cameraTarget[6] = {};       // camera inputs: x, y, z, dx, dy, dz (scene units)
+    int blinkCounter = 0;              // steps in the scene, modulo BLINK_PERIOD
+};
+
+// One tick of the script; does nothing unless `inScene` (and nothing but the
+// blink count while one of the actors is still missing).
+void simulationStep(Script& script, const SceneActors& actors, bool inScene);
+
+// The d key once the scene runs: the walk starts at the script's next turn.
+void startWalk(Script& script);
 
 // Restart of the walk (the script's end, and the d key while started):
 // lapCount 0, camera reset, camera path from sample 0 into cameraTarget and
 // cameraIndex, started cleared, back to PHASE_LOOPING, waiting cleared.
-// The two path seeks the script adds after it are not part of it. Objects
+// The two path seeks the script adds after it are not part of it. Actors
 // not yet loaded (camera, cameraPath) are left out.
-void restartWalk();
+void restartWalk(Script& script, const SceneActors& actors);

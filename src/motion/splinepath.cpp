@@ -1,7 +1,5 @@
 #include "motion/splinepath.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 namespace {
@@ -130,21 +128,4 @@ void SplinePath::seek(int index) {
     if (index < 0) index = 0;
     if (index > sampleCount - 1) index = sampleCount > 0 ? sampleCount - 1 : 0;
     cursor = index;
-}
-
-void SplinePath::drawLines() const {
-    glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
-    glBegin(GL_LINE_STRIP);
-    for (int i = 0; i < sampleCount; ++i) {
-        glVertex3f(static_cast<float>(positions[i].x), static_cast<float>(positions[i].y),
-                   static_cast<float>(positions[i].z));
-    }
-    glEnd();
-    glColor3f(0.0f, 1.0f, 1.0f);
-    glBegin(GL_LINE_STRIP);
-    for (int i = 0; i < controlCount; ++i) {
-        glVertex3f(static_cast<float>(controlPoints[i].x), static_cast<float>(controlPoints[i].y),
-                   static_cast<float>(controlPoints[i].z));
-    }
-    glEnd();
 }

@@ -37,9 +37,6 @@ public:
     void rewind();
     // Next call hands out sample `index` (kept within 0..sampleCount - 1).
     void seek(int index);
-    // Yellow line strip through the samples, cyan through the control points
-    // (which leaves the colour cyan). GLUT thread.
-    void drawLines() const;
 
     int controlCount = 0;            // entries of controlPoints; 0 for type 3
     int sampleCount = 0;             // S, as requested

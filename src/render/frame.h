@@ -1,17 +1,40 @@
-// The GLUT display callback: one whole frame by demo state.
+// What a frame draws and in which order: the renderer's whole contract with
+// the shell. The shell decides (states, clock, keys); these functions only
+// draw what they are given and never change the program's state.
 //
 // A scene frame, in order: camera; overlay capture (when due); terrain;
 // sky; both characters with their shadow volumes; the overlay; the shadow
 // darkening; axes and path (when switched on); the frames-per-second figure
 // and the status line. GLUT thread only.
 #pragma once
+#include "motion/simulation.h"
+#include "scene/sceneobjects.h"
 
-// Scene light position handed to the characters: x, y, z from sceneLight;
-// the characters set the fourth entry. Written by display and the overlay
-// capture on the GLUT thread.
-extern float lightPosition[4];
+// The viewer's switches, toggled by keys.
+struct DrawOptions {
+    bool showTerrain = true;    // T
+    bool showSky = true;        // H
+    bool cullFaces = true;      // B
+    bool overlayEffect = true;  // P
+    bool showShadows = true;    // S
+    bool showAxes = false;      // O
+    bool showPath = false;      // C
+    int overlayRate = 50;       // L: overlay captures per second, 0 none
+};
 
-void display();
+// The window and the figure a frame shows.
+struct FrameView {
+    int windowWidth = 800;      // pixels
+    int windowHeight = 600;     // pixels
+    int framesPerSecond = 0;    // the last reported figure
+};
+
+// Clears colour, depth and stencil; the modelview becomes the identity.
+void beginFrame();
+
+// The scene frame after beginFrame; the caller swaps the buffers.
+void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawOptions& options,
+                    const FrameView& view);
 
 // The default view for screen-fixed drawing: eye at the origin looking
 // down -z with y up.

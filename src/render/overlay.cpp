@@ -14,18 +14,11 @@
 
 #include <vector>
 
-#include "app/log.h"
-#include "app/states.h"
-#include "app/timing.h"
-#include "app/window.h"
-#include "motion/character.h"
-#include "render/frame.h"
-#include "scene/skyterrain.h"
+#include "platform/log.h"
+#include "render/light.h"
+#include "render/vehicles.h"
 
-unsigned int overlayTextures[4] = {0, 0, 0, 0};
-int overlayTextureIndex = 0;
-int overlayTextureSize = 512;
-float lastOverlayTime = 0.0f;
+OverlayState overlay;
 
 namespace {
 
@@ -60,7 +53,7 @@ void formatFramesPerSecond(int figure, char out[4]) {
     out[3] = '\0';
 }
 
-void drawFramesPerSecond() {
+void drawFramesPerSecond(int framesPerSecond) {
     glDisable(GL_LIGHTING);
     // Stays the current colour: the status line is drawn in it afterwards.
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
@@ -99,14 +92,14 @@ void createEmptyTexture(unsigned int* textures, int size, int components, unsign
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-void drawOverlay(int index) {
+void drawOverlay(int index, int windowWidth, int windowHeight) {
     if (!validOverlayIndex(index)) return;
     glPushMatrix();
         glDisable(GL_DEPTH_TEST);
         // Additive, weighted by alpha: every pixel gains 0.9 x the texture.
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         glEnable(GL_BLEND);
-        glBindTexture(GL_TEXTURE_2D, overlayTextures[index]);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
         glColor4f(1.0f, 1.0f, 1.0f, 0.9f);
         beginScreenSpace(0, 0, windowWidth, windowHeight);
             glDisable(GL_LIGHTING);
@@ -130,19 +123,21 @@ void drawOverlay(int index) {
     glPopMatrix();
 }
 
-void updateOverlayTexture() {
-    if (!validOverlayIndex(overlayTextureIndex)) return;
+void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view) {
+    const int index = overlay.textureIndex, size = overlay.textureSize;
+    if (!validOverlayIndex(index)) return;
     // The lower-left square of the back buffer, black after the frame's clear.
-    glViewport(0, 0, overlayTextureSize, overlayTextureSize);
-    drawOverlay(overlayTextureIndex);
-    if (sceneLight) sceneLight->getPosition(lightPosition);
+    glViewport(0, 0, size, size);
+    drawOverlay(index, view.windowWidth, view.windowHeight);
+    float light[3] = {0.0f, 0.0f, 0.0f};
+    if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
-    if (started && terrain) terrain->draw();
-    if (plainCharacter) plainCharacter->draw(lightPosition, false);
-    if (redCharacter) redCharacter->draw(lightPosition, false);
-    glBindTexture(GL_TEXTURE_2D, overlayTextures[overlayTextureIndex]);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, overlayTextureSize, overlayTextureSize, 0);
+    if (walkStarted && scene.terrain) scene.terrain->draw();
+    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
+    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
+    glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
     // Colour and depth only: the stencil holds nothing yet this frame.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, windowWidth, windowHeight);
+    glViewport(0, 0, view.windowWidth, view.windowHeight);
 }

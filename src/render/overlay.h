@@ -1,19 +1,30 @@
 // Screen-fixed text, the frames-per-second figure and the render-to-texture
 // overlay that leaves fading trails. GLUT thread only.
 #pragma once
+#include "render/frame.h"
 
-extern unsigned int overlayTextures[4];
-extern int overlayTextureIndex;   // entry in use, 0
-extern int overlayTextureSize;    // 512 pixels
-extern float lastOverlayTime;     // seconds, time of the last capture
+// The overlay's textures and capture clock; written by this module only
+// (the scene set-up creates the texture, each capture stamps its time).
+struct OverlayState {
+    unsigned int textures[4] = {};  // texture names; only textureIndex is used
+    int textureIndex = 0;           // entry in use
+    int textureSize = 512;          // pixels, square
+    float lastOverlayTime = 0.0f;   // seconds of the frame clock at the last capture
+};
+extern OverlayState overlay;
 
 void drawBitmapText(int x, int y, int z, const char* text);
-void drawFramesPerSecond();
+// The figure in red at the upper right; leaves the colour red.
+void drawFramesPerSecond(int figure);
 void beginScreenSpace(int left, int top, int right, int bottom);
 void createEmptyTexture(unsigned int* textures, int size, int components, unsigned int format,
                         int index);
-void drawOverlay(int index);
-void updateOverlayTexture();
+// Adds texture `index` at 90 % over a window of the given size.
+void drawOverlay(int index, int windowWidth, int windowHeight);
+// Draws the previous capture faded, the characters (and the terrain once the
+// walk has started) into the back buffer's lower-left square, copies it
+// into the texture and clears it away again.
+void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view);
 
 // Three characters and a NUL for the figure; figures above 999 show 999.
 void formatFramesPerSecond(int figure, char out[4]);

@@ -8,8 +8,10 @@
 
 #include <GL/gl.h>
 
+#include "assets/glstate.h"
+
 void drawShadowDarkening() {
-    glPushAttrib(0xFFFFF);
+    glPushAttrib(ALL_ATTRIBUTE_GROUPS);
         glDisable(GL_LIGHTING);
         glDepthMask(GL_FALSE);
         // The depth test stays on: the quad sits at window depth 0.5, so

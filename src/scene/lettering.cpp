@@ -8,11 +8,9 @@
 #include <string>
 
 #include "assets/displaylists.h"
+#include "assets/paths.h"
 #include "assets/reader3ds.h"
 #include "motion/splinepath.h"
-
-TitleLettering* titleLettering = nullptr;
-ClosingLettering* closingLettering = nullptr;
 
 namespace {
 
@@ -46,10 +44,9 @@ const WordRow CLOSING_WORDS[2] = {
 
 // Both sets show the same picture behind their words, each from its own copy.
 constexpr const char* BACKDROP_FILE = "screenshot.bmp";
-constexpr int BACKDROP_SLOT = 1;
 
 LetteringItem* makeItem(const WordRow& row) {
-    const std::string path = std::string("models/") + row.file;
+    const std::string path = modelPath(row.file);
     return new LetteringItem(path.c_str(), row.start, row.end, row.stepCount);
 }
 
@@ -124,9 +121,9 @@ void LetteringItem::draw() const {
 
 TitleLettering::TitleLettering() {
     loadFrameCounter = 0;
-    loadTextureFile(textures, BACKDROP_FILE, BACKDROP_SLOT);
+    backdropRead = loadTextureFile(textures, BACKDROP_FILE, BACKDROP_SLOT);
+    if (!backdropRead) return;
     for (int i = 0; i < ITEM_COUNT; ++i) items[i] = makeItem(TITLE_WORDS[i]);
-    loaderThread = nullptr;
 }
 
 TitleLettering::~TitleLettering() {
@@ -140,7 +137,8 @@ TitleLettering::~TitleLettering() {
 // ---- ClosingLettering --------------------------------------------------
 
 ClosingLettering::ClosingLettering() {
-    loadTextureFile(textures, BACKDROP_FILE, BACKDROP_SLOT);
+    backdropRead = loadTextureFile(textures, BACKDROP_FILE, BACKDROP_SLOT);
+    if (!backdropRead) return;
     for (int i = 0; i < ITEM_COUNT; ++i) items[i] = makeItem(CLOSING_WORDS[i]);
 }
 
@@ -150,4 +148,16 @@ ClosingLettering::~ClosingLettering() {
         item = nullptr;
     }
     deleteBackdrop(textures);
+}
+
+// ---- Flying words ------------------------------------------------------
+
+bool advanceFirstMoving(LetteringItem* const* items, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (items[i] && items[i]->isMoving()) {
+            items[i]->advance();
+            return true;
+        }
+    }
+    return false;
 }

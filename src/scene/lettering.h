@@ -4,7 +4,9 @@
 #include "assets/texture.h"
 
 class SplinePath;
-struct ThreadHandle;
+
+// Both sets keep their backdrop texture in this slot of their table.
+constexpr int BACKDROP_SLOT = 1;
 
 class LetteringItem {
 public:
@@ -41,35 +43,34 @@ public:
     static constexpr int LOADING1 = 7;    // the two alternating loading words
     static constexpr int LOADING2 = 8;
 
-    // Backdrop "models/screenshot.bmp" into textures[1] (the program ends
-    // when it cannot be read), then the nine items. GLUT thread.
+    // Backdrop "models/screenshot.bmp" into textures[BACKDROP_SLOT], then
+    // the nine items. When the backdrop cannot be read, backdropRead is false
+    // and no item is made (the program ends). GLUT thread.
     TitleLettering();
     // Destroys the nine items, their lists and the backdrop texture.
     virtual ~TitleLettering();
-    // The title and loading screens; see render/screens.cpp.
-    bool drawTitleFrame(int* state);
 
-    int loadFrameCounter = 0;
-    TextureTable textures;    // entry 1: the backdrop
+    int loadFrameCounter = 0; // frames the current loading word has been shown
+    bool backdropRead = false;
+    TextureTable textures;    // entry BACKDROP_SLOT: the backdrop
     LetteringItem* items[ITEM_COUNT] = {};  // six title words, prompt, two loading words
-    ThreadHandle* loaderThread = nullptr;
 };
 
 class ClosingLettering {
 public:
     static constexpr int ITEM_COUNT = 2;
 
-    // Backdrop into textures[1], then the two closing words. GLUT thread.
+    // Backdrop into textures[BACKDROP_SLOT], then the two closing words; as
+    // the title's when the backdrop cannot be read. GLUT thread.
     ClosingLettering();
     // Destroys the two items, their lists and the backdrop texture.
     virtual ~ClosingLettering();
-    // The closing screen; ends the process 5 s after both words arrived.
-    bool drawClosingFrame(int* state);
 
+    bool backdropRead = false;
     TextureTable textures;
     LetteringItem* items[ITEM_COUNT] = {};
 };
 
-// The two sets; GLUT thread only.
-extern TitleLettering* titleLettering;      // built once by initDemo; null before
-extern ClosingLettering* closingLettering;  // rebuilt by each Escape (enterClosing); null before
+// Words arrive one at a time: advances the first of `items` that still moves
+// and returns true, or returns false when none moves (all have arrived).
+bool advanceFirstMoving(LetteringItem* const* items, int count);

@@ -8,16 +8,11 @@
 #include <string>
 
 #include "assets/displaylists.h"
+#include "assets/glstate.h"
+#include "assets/paths.h"
 #include "assets/reader3ds.h"
 
-Sky* sky = nullptr;
-Terrain* terrain = nullptr;
-
 namespace {
-
-// Every attribute group of OpenGL 1.1 (the later multisample bit is left
-// out, as the drawing never touches it).
-constexpr GLbitfield ALL_ATTRIBUTE_GROUPS = 0xFFFFF;
 
 // Reads "models/<fileName>" into `model` and prepares its draw arrays. A file
 // that cannot be read has been logged by the reader and leaves the model
@@ -27,7 +22,7 @@ void readSceneModel(Model& model, const char* fileName) {
     model = Model();
     Reader3DS reader;  // its scratch area lives only for this read
     {
-        const std::string path = std::string("models/") + fileName;
+        const std::string path = modelPath(fileName);
         reader.Import3DS(&model, path.c_str());
     }
     prepareArrays(model);
@@ -45,7 +40,7 @@ void release(std::vector<T>& v) {
 
 Sky::Sky() { readSceneModel(model, "sky.3ds"); }
 
-void Sky::loadTextures() { ::loadTextures(model, textures); }
+bool Sky::loadTextures() { return ::loadTextures(model, textures); }
 
 void Sky::buildDisplayList() { displayList = buildSkyList(model, textures); }
 
@@ -78,7 +73,7 @@ Terrain::~Terrain() {
     model.materialCount = 0;
 }
 
-void Terrain::loadTextures() { ::loadTextures(model, textures); }
+bool Terrain::loadTextures() { return ::loadTextures(model, textures); }
 
 void Terrain::buildDisplayList() { displayList = buildTerrainList(model, textures); }
 

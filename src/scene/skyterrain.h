@@ -6,7 +6,8 @@
 class Sky {
 public:
     Sky();                    // reads "models/sky.3ds"; any thread
-    void loadTextures();      // GLUT thread
+    // GLUT thread; false when a texture cannot be read (see loadTextures).
+    [[nodiscard]] bool loadTextures();
     void buildDisplayList();  // GLUT thread
     void draw();              // always unlit; leaves the caller's state as it was
 
@@ -19,7 +20,7 @@ class Terrain {
 public:
     Terrain();                // reads "models/terrain.3DS"; any thread
     virtual ~Terrain();       // releases the draw arrays and the model's lists
-    void loadTextures();
+    [[nodiscard]] bool loadTextures();  // GLUT thread, as the sky's
     void buildDisplayList();
     void draw();              // lit as the caller has set
 
@@ -27,7 +28,3 @@ public:
     TextureTable textures;
     unsigned int displayList = 0;
 };
-
-// Created by the loader thread; null until then.
-extern Sky* sky;
-extern Terrain* terrain;

@@ -1,0 +1,11 @@
+// The GLUT display callback: the screens' steps and one whole frame by
+// demo state. GLUT thread only.
+#pragma once
+
+// Draws the frame of the current state and swaps the buffers. On the title
+// and loading screens it also moves the words on, starts the loader once
+// the six title words have arrived after d, alternates the loading words
+// and enters the scene in the frame that sees the loader's end; on the
+// closing screen it moves the two words on and, in the frame after the
+// second has arrived, waits five seconds and ends the program.
+void display();

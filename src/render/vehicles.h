@@ -1,0 +1,26 @@
+// Drawing the vehicles: their textures and display lists, the model under
+// its pose with the spinning parts, and the stencil shadow volumes extruded
+// from each part's silhouette. GLUT thread only.
+//
+// The volumes are the counting half of the shadows; render/shadows.h
+// darkens what they leave marked once everything is drawn.
+#pragma once
+#include "motion/character.h"
+
+// Textures, then the three display lists. False when a texture cannot be
+// read (the reader has said why); the lists are not built then.
+[[nodiscard]] bool uploadCharacter(Character& character);
+
+// The character under its pose. `sceneLight` is the light's position in
+// world coordinates; with `castShadows` each part's volume goes to the
+// stencil buffer only (colour and depth writes off).
+void drawCharacter(Character& character, const float sceneLight[3], bool castShadows);
+
+// The volumes of one part (0: object 3, 1: object 4, 2: the body), the light
+// given in the part's object space with w = 1. Front faces count up, back
+// faces down.
+void drawShadowVolumes(Character& character, const float light[4], int part);
+
+// The same volume drawn edge by edge as one strip each: the reference the
+// vertex-array volumes are checked against.
+void extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter);
