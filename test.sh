@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs missing Debian packages, builds, and runs every test:
+#   0. the include check: every include in src/ points down the layers,
 #   1. the release build in build/ (with the generated data) and its tests,
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-asan/ and its tests,
@@ -95,6 +96,7 @@ if ! ensure_packages; then
 fi
 start_xvfb || { say "FAILED: no X server for the tests"; exit 1; }
 
+stage "layers" bash tools/check-layers.sh
 stage "release build" build_release && stage "release tests" release_tests
 stage "sanitized build" sanitized_build && stage "sanitized tests" sanitized_tests
 stage "thread-sanitized reads" thread_sanitized

@@ -21,17 +21,19 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/log.h"
+#include "app/display.h"
+#include "app/loader.h"
 #include "app/states.h"
 #include "app/window.h"
-#include "motion/character.h"
-#include "motion/sceneloader.h"
-#include "motion/simulation.h"
+#include "motion/splinepath.h"
+#include "platform/log.h"
 #include "render/frame.h"
+#include "render/light.h"
 #include "render/overlay.h"
+#include "render/paths.h"
 #include "render/screens.h"
 #include "render/shadows.h"
-#include "scene/skyterrain.h"
+#include "render/vehicles.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ std::string dataDir() {
 }
 
 // Loads the scene once, on this thread, and enters it as the program does
-// after its loading screen: title projection, default view, enterScene.
+// after its loading screen: title projection, default view, scene set-up.
 // Returns what went wrong, or an empty string.
 std::string setUpScene() {
     static std::string problem = "not yet set up";
@@ -75,16 +77,16 @@ std::string setUpScene() {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutCreateWindow(name);
-    sceneLight = new Light(-55.0f, -55.0f, 50.0f);
-    sceneLight->apply();
+    useLight(SCREENS_LIGHT[0], SCREENS_LIGHT[1], SCREENS_LIGHT[2]);
     reshape(benchWidth, benchHeight);  // in the title state, as the program does
 
     loaderThreadMain(nullptr);
-    demoState = STATE_SCENE;
+    demo.demoState = STATE_SCENE;
     glLoadIdentity();
     applyDefaultView();
-    enterScene();
-    started = true;  // the script runs, so the characters and camera move
+    if (!::setUpScene(sceneObjects, demo.options.cullFaces)) return problem = "a texture could not be read";
+    demo.sceneObjectsReady = true;
+    startWalk(script);  // the script runs, so the characters and camera move
     problem.clear();
     return problem;
 }
@@ -92,16 +94,21 @@ std::string setUpScene() {
 // Every variant replays the same stretch of the script: the walk from its
 // start, just after the viewer's d.
 void restartScene() {
-    restartWalk();
-    if (plainPath) plainPath->rewind();
-    if (redPath) redPath->rewind();
-    started = true;
-    blinkCounter = 0;
-    lastOverlayTime = 0.0f;
+    restartWalk(script, sceneObjects);
+    if (sceneObjects.plainPath) sceneObjects.plainPath->rewind();
+    if (sceneObjects.redPath) sceneObjects.redPath->rewind();
+    startWalk(script);
+    script.blinkCounter = 0;
+    overlay.lastOverlayTime = 0.0f;
 }
 
-void drawFrame() {
-    simulationStep();
+void step() { simulationStep(script, sceneObjects, true); }
+
+// The scene light's position, as the frame hands it to the characters.
+float lightPosition[3] = {0, 0, 0};
+
+void wholeFrame() {
+    step();
     display();
     glFinish();
 }
@@ -112,15 +119,15 @@ void runScene(benchmark::State& state, bool shadows, bool overlay) {
         state.SkipWithError(problem.c_str());
         return;
     }
-    showShadows = shadows;
-    overlayEffect = overlay;
+    demo.options.showShadows = shadows;
+    demo.options.overlayEffect = overlay;
     restartScene();
-    for (int i = 0; i < WARM_UP_FRAMES; ++i) drawFrame();
-    for (auto _ : state) drawFrame();
+    for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
+    for (auto _ : state) wholeFrame();
     state.counters["FPS"] = benchmark::Counter(static_cast<double>(state.iterations()),
                                                benchmark::Counter::kIsRate);
-    showShadows = true;
-    overlayEffect = true;
+    demo.options.showShadows = true;
+    demo.options.overlayEffect = true;
 }
 
 // One pass of a scene frame, set up as display() sets it up: the frame is
@@ -132,15 +139,13 @@ void runPass(benchmark::State& state, void (*before)(), void (*pass)()) {
         return;
     }
     restartScene();
-    for (int i = 0; i < WARM_UP_FRAMES; ++i) drawFrame();
+    for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
     for (auto _ : state) {
         state.PauseTiming();
-        simulationStep();
-        glClearStencil(0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glLoadIdentity();
-        if (camera) camera->apply();
-        if (sceneLight) sceneLight->getPosition(lightPosition);
+        step();
+        beginFrame();
+        if (sceneObjects.camera) applyCamera(*sceneObjects.camera);
+        sceneLight()->getPosition(lightPosition);
         if (before) before();
         glFinish();
         state.ResumeTiming();
@@ -152,27 +157,32 @@ void runPass(benchmark::State& state, void (*before)(), void (*pass)()) {
 void nothing() {}
 // What the scene has drawn when the pass runs.
 void terrainAndSky() {
-    terrain->draw();
-    sky->draw();
+    sceneObjects.terrain->draw();
+    sceneObjects.sky->draw();
+}
+void passCharactersWithVolumes() {
+    drawCharacter(*sceneObjects.plainCharacter, lightPosition, true);
+    drawCharacter(*sceneObjects.redCharacter, lightPosition, true);
 }
 void sceneWithVolumes() {
     terrainAndSky();
-    plainCharacter->draw(lightPosition, true);
-    redCharacter->draw(lightPosition, true);
+    passCharactersWithVolumes();
 }
 
-void passTerrain() { terrain->draw(); }
-void passSky() { sky->draw(); }
+void passTerrain() { sceneObjects.terrain->draw(); }
+void passSky() { sceneObjects.sky->draw(); }
 void passCharacters() {
-    plainCharacter->draw(lightPosition, false);
-    redCharacter->draw(lightPosition, false);
+    drawCharacter(*sceneObjects.plainCharacter, lightPosition, false);
+    drawCharacter(*sceneObjects.redCharacter, lightPosition, false);
 }
-void passCharactersWithVolumes() {
-    plainCharacter->draw(lightPosition, true);
-    redCharacter->draw(lightPosition, true);
+FrameView benchView() {
+    FrameView view;
+    view.windowWidth = benchWidth;
+    view.windowHeight = benchHeight;
+    return view;
 }
-void passOverlayCapture() { updateOverlayTexture(); }
-void passOverlayDraw() { drawOverlay(overlayTextureIndex); }
+void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView()); }
+void passOverlayDraw() { drawOverlay(overlay.textureIndex, benchWidth, benchHeight); }
 void passDarkening() { drawShadowDarkening(); }
 
 void All(benchmark::State& state) { runScene(state, true, true); }

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "motion/character.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/bmpreader.h"
 #include "assets/reader3ds.h"
 #include "assets/writer3ds.h"

@@ -1,10 +1,8 @@
-// Characters: pitch and spin over many ticks, face planes, neighbours
-// (compared with a plain pairwise search on random meshes), the silhouette
-// a light gives a closed mesh, and shadow volumes counted in a real stencil
-// buffer.
+// Characters without a window: pitch and spin over many ticks, face planes,
+// neighbours (compared with a plain pairwise search on random meshes) and
+// the silhouette a light gives a closed mesh.
 #include "motion/character.h"
 
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,35 +12,9 @@
 #include <set>
 #include <vector>
 
-#include "app/log.h"
-#include "support/glcontext.h"
+#include "characterfixtures.h"
 
 namespace {
-
-// An axis-aligned cube of half size h, every face two counter-clockwise
-// triangles seen from outside; faces 10 and 11 are the top.
-ModelObject cube(Vec3f c, float h) {
-    const float corner[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
-                                {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
-    const int faces[12][3] = {{0, 3, 2}, {0, 2, 1}, {4, 5, 6}, {4, 6, 7}, {0, 4, 7}, {0, 7, 3},
-                              {1, 2, 6}, {1, 6, 5}, {0, 1, 5}, {0, 5, 4}, {3, 7, 6}, {3, 6, 2}};
-    ModelObject o;
-    for (const auto& k : corner) o.vertices.push_back({c.x + h * k[0], c.y + h * k[1], c.z + h * k[2]});
-    for (const auto& f : faces) o.faces.push_back({{f[0], f[1], f[2]}});
-    return o;
-}
-
-// A character with no file behind it (logs "wrong quelm type", to no
-// file), holding the given objects, with neighbours and planes built.
-struct Built {
-    Character character{(messageLog.reopen(nullptr), 0), 10};
-    explicit Built(std::vector<ModelObject> objects) {
-        character.model.objects = std::move(objects);
-        character.buildNeighbours();
-        character.computePlanes();
-    }
-    ModelObject& object() { return character.model.objects[0]; }
-};
 
 // The neighbour search written the direct way: every edge of every face
 // against every edge of every other face, in index order.
@@ -221,86 +193,4 @@ TEST(Character, SilhouettesFollowTheLitUnlitBorder) {
     const float front[4] = {0.5f, 0.5f, 3, 1}, behind[4] = {0.5f, 0.5f, -3, 1};
     EXPECT_EQ(silhouette(s.object(), front, true), square({0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}));
     EXPECT_TRUE(silhouette(s.object(), behind, true).empty());
-}
-
-namespace {
-
-constexpr int WIDTH = 800, HEIGHT = 600;
-
-// Looking down on a grey floor at y = 0 from the side, so that a shadow's
-// volume is seen through its sides, with the light straight above: draws
-// the floor and the character and gives the light's fourth entry after.
-float drawOnFloor(Character& c, bool castShadows) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
-    glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glColor3ub(120, 120, 120);
-    glPushMatrix();
-    glRotatef(90, 1, 0, 0);  // the rectangle's plane z = 0 becomes y = 0
-    glRectf(-100, -100, 100, 100);
-    glPopMatrix();
-    float light[4] = {0, 100, 0, 0};
-    c.draw(light, castShadows);
-    glFinish();
-    return light[3];
-}
-
-// Stencil value at the window position of the floor point (x, 0, z).
-int stencilAt(double x, double z) {
-    double model[16], projection[16], wx, wy, wz;
-    int viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    gluProject(x, 0, z, model, projection, viewport, &wx, &wy, &wz);
-    EXPECT_TRUE(wx > 0 && wx < WIDTH && wy > 0 && wy < HEIGHT) << x << "," << z;
-    unsigned char value = 0;
-    glReadPixels(int(wx), int(wy), 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &value);
-    return value;
-}
-
-}  // namespace
-
-TEST(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
-    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
-    // A body-only cube of 12 scene units (400 model units at scale 0.03)
-    // with its centre at y = 20.
-    Built h({cube({0, 0, 0}, 200)});
-    h.character.setPose(0, 20, 0, 30);
-    EXPECT_EQ(drawOnFloor(h.character, false), 0.0f);
-    EXPECT_EQ(stencilAt(0, 0), 0);
-    EXPECT_EQ(drawOnFloor(h.character, true), 1.0f);
-    EXPECT_TRUE(stencilAt(0, 0) != 0 && stencilAt(4, -4) != 0);
-    EXPECT_TRUE(stencilAt(20, 0) == 0 && stencilAt(0, -25) == 0 && stencilAt(-15, 15) == 0);
-    // Only the stencil was written, and the state is back as it was.
-    unsigned char rgb[3];
-    readPixel(WIDTH / 2, HEIGHT / 2, rgb);
-    EXPECT_EQ(rgb[0], 120);
-    EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST) || glIsEnabled(GL_CULL_FACE));
-    GLboolean depthWrites = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    EXPECT_TRUE(depthWrites);
-    for (const Face& f : h.object().faces) EXPECT_EQ(f.facing, 3);
-}
-
-TEST(ShadowVolumes, ASpinningPartCastsItsShadowWhereItHasTurnedTo) {
-    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
-    // Object 3 alone is a cube 300 model units in front of its spin axis;
-    // half a turn (18 ticks) carries it behind. With the light brought into
-    // the part's own space, the shadow follows: the turned cube's centre is
-    // at scene z = 0.03 * (-236.217 - 300), about -16.1, at height 21.5, its
-    // shadow on the floor near z = -20.5 (unturned near z = +2.4).
-    std::vector<ModelObject> objects(5);
-    objects[3] = cube({0, 49.92f, -236.217f + 300}, 150);
-    Built h(objects);
-    for (int i = 0; i < 18; ++i) h.character.setPose(0, 20, 0, 0);
-    ASSERT_EQ(h.character.spinAngle, 180);
-    drawOnFloor(h.character, true);
-    EXPECT_NE(stencilAt(0, -20.5), 0);
-    EXPECT_TRUE(stencilAt(0, 2.4) == 0 && stencilAt(0, -35) == 0);
 }

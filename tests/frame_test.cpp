@@ -1,27 +1,32 @@
 // Frame composition: the status line's text and blinking, the overlay's
-// capture timing, and scene frames whose loaded objects are missing.
+// capture timing, and what a scene frame shows for each switch, in pixels:
+// a floor (the terrain) under a far wall (the sky), a plate above the floor
+// whose shadow falls on it, and the overlay adding a known grey.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <tuple>
 
-#include "app/states.h"
-#include "app/window.h"
-#include "motion/simulation.h"
+#include "motion/character.h"
 #include "platform/clock.h"
 #include "render/frame.h"
 #include "render/overlay.h"
+#include "render/screens.h"
+#include "scenefixtures.h"
 #include "support/glcontext.h"
+
+using namespace scenefixtures;
 
 namespace {
 
 TEST(StatusLine, PromptIsSteadyAndPhaseTextsBlinkAboveFifteen) {
-    for (int blink = 0; blink < 30; ++blink) {
+    for (int blink = 0; blink < BLINK_PERIOD; ++blink) {
         const char* prompt = chooseStatusText(false, blink, PHASE_FOLLOW, true);
         EXPECT_STREQ(prompt ? prompt : "", "Press d to start") << blink;
-        for (int phase : {PHASE_LOOPING, PHASE_RED_START, PHASE_RED_FINISH, PHASE_PARKED, PHASE_PLAIN_START,
-                          PHASE_FOLLOW}) {
+        for (int phase : {PHASE_LOOPING, PHASE_FOLLOW}) {
             for (bool waiting : {false, true}) {
                 const char* text = chooseStatusText(true, blink, phase, waiting);
                 const char* shown = phase != PHASE_FOLLOW ? "Synchronize..." : waiting ? "Waiting..." : "Following...";
@@ -31,46 +36,128 @@ TEST(StatusLine, PromptIsSteadyAndPhaseTextsBlinkAboveFifteen) {
     }
 }
 
+constexpr Colour FLOOR = {40, 160, 80}, WALL = {20, 40, 200}, PLATE = {250, 250, 250};
+constexpr int GREY = 60;  // the overlay texture's value
+
+// Window pixels: on the plate's shadow, on the floor beside it, on the wall.
+constexpr int SHADOW_X = 400, SHADOW_Y = 180, FLOOR_X = 600, FLOOR_Y = 180, WALL_X = 400, WALL_Y = 450;
+
+ObjectSpec quad(const std::string& name, std::vector<Vec3f> corners) {
+    return {name, std::move(corners), {0, 1, 2, 0, 2, 3}, {}, name};
+}
+
+bool writeModel(const std::string& path, const std::string& name, Colour c, std::vector<Vec3f> corners) {
+    return writeFileBytes(path, write3ds({{name, c.r, c.g, c.b, ""}}, {quad(name, std::move(corners))}));
+}
+
 class SceneFrame : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
-        windowWidth = 800;
-        windowHeight = 600;
-        demoState = STATE_SCENE;
-        if (!sceneLight) sceneLight = new Light(0, 30, 0);
-        if (overlayTextures[0] == 0) createEmptyTexture(overlayTextures, overlayTextureSize, 3, GL_RGB, 0);
+        messageLog.reopen(nullptr);
+        makeDirs();
+        // The floor at y = -20 facing up, the wall 500 away facing the eye, a
+        // plate 9 units wide at y = -10 (in model units, scaled by 0.03).
+        ASSERT_TRUE(writeModel("models/terrain.3DS", "floor", FLOOR,
+                               {{-200, -20, 0}, {200, -20, 0}, {200, -20, -200}, {-200, -20, -200}}));
+        ASSERT_TRUE(writeModel("models/sky.3ds", "wall", WALL,
+                               {{-2000, -2000, -500}, {2000, -2000, -500}, {2000, 2000, -500}, {-2000, 2000, -500}}));
+        ASSERT_TRUE(writeModel("models/quelm.3DS", "plate", PLATE,
+                               {{-150, 0, 150}, {150, 0, 150}, {150, 0, -150}, {-150, 0, -150}}));
+        scene.terrain = new Terrain;
+        scene.sky = new Sky;
+        scene.plainCharacter = new Character(KIND_PLAIN, 10);
+        scene.plainCharacter->setPose(0, -10, -40, 0);
+        setView(90.0, 1.0, 10000.0);
+        overlay = OverlayState();
+        ASSERT_TRUE(setUpScene(scene, true));
+        // The overlay in a known grey, and no new captures (rate 0).
+        std::vector<unsigned char> texels(overlay.textureSize * overlay.textureSize * 3, GREY);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, overlay.textureSize, overlay.textureSize, GL_RGB, GL_UNSIGNED_BYTE,
+                        texels.data());
+        options.overlayRate = 0;
     }
-    void TearDown() override { clearFakeClock(); }
+    void TearDown() override {
+        delete scene.terrain;
+        delete scene.sky;
+        delete scene.plainCharacter;
+        clearFakeClock();
+    }
+
+    // The pixel at (x, y) after one scene frame with the given switches.
+    Colour pixel(int x, int y, bool terrain, bool sky, bool shadows, bool overlayOn) {
+        options.showTerrain = terrain;
+        options.showSky = sky;
+        options.showShadows = shadows;
+        options.overlayEffect = overlayOn;
+        beginFrame();
+        drawSceneFrame(scene, script, options, FrameView());
+        glFinish();
+        unsigned char rgb[3];
+        readPixel(x, y, rgb);
+        return {rgb[0], rgb[1], rgb[2]};
+    }
+
+    SceneObjects scene;
+    Script script;
+    DrawOptions options;
 };
 
-// Before the loader has built anything (or when a load stopped half-way)
-// every object is null; a scene frame draws what exists and wraps the blink counter at 30.
-TEST_F(SceneFrame, DrawsWithoutAnyLoadedObjectAndWrapsTheBlinkCounter) {
-    showAxes = showPath = true;
-    blinkCounter = 30;
-    display();
-    EXPECT_EQ(blinkCounter, 0);
-    blinkCounter = 29;
-    display();
-    EXPECT_EQ(blinkCounter, 29);
-    showAxes = showPath = false;
+bool near(Colour a, Colour b, int tolerance = 3) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+std::string str(Colour c) { return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b); }
+
+TEST_F(SceneFrame, TerrainAndSkyShowOnlyWhenSwitchedOn) {
+    const Colour black = {0, 0, 0};
+    const Colour floor = pixel(FLOOR_X, FLOOR_Y, true, true, false, false);
+    const Colour wall = pixel(WALL_X, WALL_Y, true, true, false, false);
+    EXPECT_TRUE(near(wall, WALL)) << str(wall) << ": the sky is drawn unlit";
+    EXPECT_FALSE(near(floor, black) || near(floor, wall)) << str(floor);
+    EXPECT_TRUE(near(pixel(FLOOR_X, FLOOR_Y, false, true, false, false), WALL)) << "T: the wall shows through";
+    EXPECT_TRUE(near(pixel(WALL_X, WALL_Y, true, false, false, false), black)) << "H";
+    EXPECT_TRUE(near(pixel(FLOOR_X, FLOOR_Y, true, false, false, false), floor));
+}
+
+TEST_F(SceneFrame, ShadowsDarkenTheFloorAfterTheOverlayIsAdded) {
+    const Colour lit = pixel(SHADOW_X, SHADOW_Y, true, true, false, false);
+    const Colour beside = pixel(FLOOR_X, FLOOR_Y, true, true, true, false);
+    EXPECT_TRUE(near(beside, pixel(FLOOR_X, FLOOR_Y, true, true, false, false))) << "no shadow beside the plate";
+    const Colour shadowed = pixel(SHADOW_X, SHADOW_Y, true, true, true, false);
+    EXPECT_TRUE(near(shadowed, {uint8_t(lit.r / 5), uint8_t(lit.g / 5), uint8_t(lit.b / 5)})) << str(shadowed);
+
+    // The overlay adds 90 % of its grey everywhere; the darkening comes last
+    // and dims that as well.
+    const Colour added = pixel(SHADOW_X, SHADOW_Y, true, true, false, true);
+    const int plus = int(std::lround(0.9 * GREY));
+    auto add = [plus](uint8_t v) { return uint8_t(std::min(255, v + plus)); };
+    EXPECT_TRUE(near(added, {add(lit.r), add(lit.g), add(lit.b)})) << str(added);
+    const Colour both = pixel(SHADOW_X, SHADOW_Y, true, true, true, true);
+    EXPECT_TRUE(near(both, {uint8_t(added.r / 5), uint8_t(added.g / 5), uint8_t(added.b / 5)})) << str(both);
+}
+
+TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {
+    options.showAxes = options.showPath = true;
+    beginFrame();
+    drawSceneFrame(SceneObjects(), script, options, FrameView());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIsOn) {
-    overlayEffect = true;
-    overlayRate = 50;
-    lastOverlayTime = 0.0f;
+    overlay.lastOverlayTime = 0.0f;
     // Milliseconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
     const std::tuple<int, bool, int, float> frames[] = {
         {100000, true, 50, 100.0f}, {100020, true, 50, 100.0f},  {100021, true, 50, 100.021f},
         {900000, false, 50, 100.021f}, {900000, true, 0, 100.021f}, {900000, true, 50, 900.0f}};
     for (auto [ms, effect, rate, expected] : frames) {
         setFakeClock(ms);
-        overlayEffect = effect;
-        overlayRate = rate;
-        display();
-        EXPECT_FLOAT_EQ(lastOverlayTime, expected) << ms << " ms, overlay " << effect << ", rate " << rate;
+        options.overlayEffect = effect;
+        options.overlayRate = rate;
+        beginFrame();
+        drawSceneFrame(scene, script, options, FrameView());
+        EXPECT_FLOAT_EQ(overlay.lastOverlayTime, expected) << ms << " ms, overlay " << effect << ", rate " << rate;
     }
 }
 

@@ -116,10 +116,9 @@ TEST_F(LetteringTest, TitleAndClosingSetsHoldTheirWordsAndEachItsOwnBackdrop) {
     TitleLettering title;
     ClosingLettering closing;
     EXPECT_EQ(title.loadFrameCounter, 0);
-    EXPECT_EQ(title.loaderThread, nullptr);
     expectSet(title.items, 0, 9, title.textures);
     expectSet(closing.items, 9, 2, closing.textures);
-    EXPECT_NE(title.textures[1], closing.textures[1]);
+    EXPECT_NE(title.textures[BACKDROP_SLOT], closing.textures[BACKDROP_SLOT]);
     EXPECT_EQ(countOf(flushedLog(dir), "Error in"), 0);
 }
 

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/timing.h"
-#include "app/window.h"
 #include "render/overlay.h"
 #include "scenefixtures.h"
 #include "support/glcontext.h"
@@ -36,30 +34,28 @@ class ScreenDrawing : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
-        windowWidth = WIDTH;
-        windowHeight = HEIGHT;
         setView(90.0, 10.0, 800.0, {40, 20, 10});  // the program's projection outside the title
         for (GLenum cap : {GL_LIGHTING, GL_BLEND, GL_DEPTH_TEST}) glDisable(cap);
         glEnable(GL_TEXTURE_2D);  // as in the scene, with some texture bound
-        if (overlayTextures[0] == 0) createEmptyTexture(overlayTextures, overlayTextureSize, 3, GL_RGB, 0);
+        if (overlay.textures[0] == 0) createEmptyTexture(overlay.textures, overlay.textureSize, 3, GL_RGB, 0);
     }
 
     // Fills overlay texture 0 with `bottom` below its middle row and `top` above.
     static void fillOverlayTexture(Colour bottom, Colour top) {
-        const int size = overlayTextureSize;
+        const int size = overlay.textureSize;
         std::vector<unsigned char> texels;
         for (int i = 0; i < size * size; ++i) {
             const Colour c = i < size * size / 2 ? bottom : top;
             texels.insert(texels.end(), {c.r, c.g, c.b});
         }
-        glBindTexture(GL_TEXTURE_2D, overlayTextures[0]);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     }
 
     static std::vector<unsigned char> overlayTexels() {
-        std::vector<unsigned char> texels(overlayTextureSize * overlayTextureSize * 3);
-        glBindTexture(GL_TEXTURE_2D, overlayTextures[0]);
+        std::vector<unsigned char> texels(overlay.textureSize * overlay.textureSize * 3);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
         return texels;
@@ -70,8 +66,7 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
     fillOverlayTexture({0, 0, 0}, {0, 0, 0});  // bound and black: text must not take its colour
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    framesPerSecond = 7;
-    drawFramesPerSecond();
+    drawFramesPerSecond(7);
     const std::vector<unsigned char> drawn = readFrame();
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is left as it was";
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << "the status line is drawn lit";
@@ -99,13 +94,13 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
 }
 
 TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownIndex) {
-    overlayTextures[0] = 0;
-    createEmptyTexture(overlayTextures, 512, 3, GL_RGB, 0);
-    ASSERT_NE(overlayTextures[0], 0u);
+    overlay.textures[0] = 0;
+    createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
+    ASSERT_NE(overlay.textures[0], 0u);
     GLint width = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 512);
-    for (int index : {0, -1, 4}) drawOverlay(index);
+    for (int index : {0, -1, 4}) drawOverlay(index, WIDTH, HEIGHT);
     EXPECT_TRUE(pixelIs(400, 300, {40, 20, 10}, 1));
 }
 
@@ -113,7 +108,7 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
     fillOverlayTexture({100, 200, 50}, {200, 0, 100});
     glTranslatef(1, 2, 3);  // a camera, to be kept
     const std::vector<float> matrices = glStateOf({});
-    drawOverlay(0);
+    drawOverlay(0, WIDTH, HEIGHT);
     for (auto [x, y] : {std::pair{1, 1}, {WIDTH - 2, HEIGHT / 2 - 20}, {1, HEIGHT / 2 + 20}, {WIDTH - 2, HEIGHT - 2}})
         EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45}
                                                  : Colour{40 + 180, 20, 10 + 90}, 2))
@@ -133,7 +128,7 @@ TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil)
     glClearStencil(0);
     // No characters or terrain exist here: the capture is the old texture, faded.
     for (int expected : {180, 162}) {
-        updateOverlayTexture();
+        updateOverlayTexture(SceneObjects(), false, FrameView());
         const std::vector<unsigned char> texels = overlayTexels();
         for (size_t i : {size_t(0), texels.size() / 2 + 7, texels.size() - 1}) EXPECT_NEAR(texels[i], expected, 2) << i;
     }

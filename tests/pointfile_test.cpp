@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "support/tempdir.h"
 
 namespace {

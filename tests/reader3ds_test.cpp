@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/reader3ds.h"
 #include "assets/writer3ds.h"
 #include "support/tempdir.h"
@@ -209,6 +209,14 @@ TEST_F(ReaderTest, OnlyTheListedChunksCount) {
 
 // A file above version 3 is read whole after one warning; files that cannot
 // be read leave the model empty. Messages built from long paths are cut.
+// The mesh data's first child is taken for the mesh version and skipped,
+// whatever it is; the walk goes on with the next.
+TEST_F(ReaderTest, TheMeshDataFirstChildIsSkippedWhateverItIs) {
+    Model m;
+    ASSERT_TRUE(read(chunk(0x4D4D, chunk(0x3D3D, triangle("first", {}) + triangle("second", {}))), m));
+    EXPECT_EQ(summary(m), "(second v3 f1 t0 m0)");
+}
+
 TEST_F(ReaderTest, WarningsAndErrorsGoToTheMessageLog) {
     Model four, m;
     ASSERT_TRUE(read(file(material("plain") + triangle("tri", {"plain"}), 4), four));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/writer3ds.h"
 #include "support/tempdir.h"
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -31,23 +31,24 @@ TEST(SceneLoading, BuildsTheThreePathsAndAMissingFileGivesAStandingOne) {
     writePoints("models/street_2.ase", 3, 10);
     writePoints("models/cam.ASE", 8, 5);
     for (bool red : {false, true}) {  // first without "street.ase"
-        loadScene();
-        ASSERT_TRUE(plainPath && redPath && cameraPath);
+        SceneActors a;
+        loadScene(a);
+        ASSERT_TRUE(a.plainPath && a.redPath && a.cameraPath);
         // Two segments of 125 plain samples: sample 125 is the second point.
         const struct { SplinePath* path; int samples, at; double x; } want[] = {
-            {plainPath, 250, 125, 10}, {redPath, 450, 150, red ? 20.0 : 0.0}, {cameraPath, 700, 100, 5}};
+            {a.plainPath, 250, 125, 10}, {a.redPath, 450, 150, red ? 20.0 : 0.0}, {a.cameraPath, 700, 100, 5}};
         for (const auto& w : want) {
             EXPECT_EQ(w.path->sampleCount, w.samples);
             EXPECT_NEAR(w.path->positions[w.at].x, w.x, 1e-9) << w.samples;
         }
-        EXPECT_EQ(pointCount, 8);  // the last file read
-        EXPECT_NEAR(pathPoints[red ? 3 : 2].x, red ? 60 : 20, 1e-9);  // the last street file's
-        EXPECT_NEAR(cameraPoints[7].x, 35, 1e-9);
-        for (SplinePath** p : {&plainPath, &redPath, &cameraPath}) {
+        EXPECT_EQ(a.pointCount, 8);  // the last file read
+        EXPECT_NEAR(a.pathPoints[red ? 3 : 2].x, red ? 60 : 20, 1e-9);  // the last street file's
+        EXPECT_NEAR(a.cameraPoints[7].x, 35, 1e-9);
+        for (SplinePath** p : {&a.plainPath, &a.redPath, &a.cameraPath}) {
             delete *p;
             *p = nullptr;
         }
-        for (Vec3d** p : {&pathPoints, &cameraPoints}) {
+        for (Vec3d** p : {&a.pathPoints, &a.cameraPoints}) {
             delete[] *p;
             *p = nullptr;
         }

@@ -12,17 +12,16 @@
 #include <string>
 #include <utility>
 
+#include "app/display.h"
+#include "app/loader.h"
 #include "app/states.h"
 #include "app/window.h"
-#include "motion/character.h"
-#include "motion/sceneloader.h"
-#include "motion/simulation.h"
 #include "platform/thread.h"
-#include "render/frame.h"
+#include "render/light.h"
 #include "render/overlay.h"
 #include "render/screens.h"
+#include "motion/splinepath.h"
 #include "scene/lettering.h"
-#include "scene/skyterrain.h"
 #include "scenefixtures.h"
 #include "support/glcontext.h"
 
@@ -75,24 +74,20 @@ protected:
         loaderStarts = 0;
         entryGiven = nullptr;
         startLoaderThread = startHeldLoader;
-        demoState = STATE_TITLE;
-        sceneObjectsReady = false;
+        demo = Demo();
+        overlay = OverlayState();
 
         // The title's camera and OpenGL state, as the program sets them.
-        windowWidth = 800;
-        windowHeight = 600;
+        windowSize = WindowSize();
         setView(90.0, 10.0, 800.0);
-        delete sceneLight;
-        sceneLight = new Light(-55, -55, 50);
-        sceneLight->apply();
-        for (GLenum cap : {GL_DEPTH_TEST, GL_CULL_FACE, GL_LIGHTING}) glDisable(cap);
-        for (GLenum cap : {GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_NORMALIZE}) glEnable(cap);
-        titleLettering = title = new TitleLettering;
+        useLight(-55, -55, 50);
+        applyScreenState();
+        demo.titleLettering = title = new TitleLettering;
     }
 
     void TearDown() override {
-        if (title && title->loaderThread) endHeldLoader();  // before the test's globals go away
-        titleLettering = nullptr;
+        if (loaderStarts > 0 && entryGiven) endHeldLoader();  // before the test's globals go away
+        demo.titleLettering = nullptr;
         delete title;
         startLoaderThread = startThread;
         messageLog.reopen(nullptr);
@@ -103,27 +98,25 @@ protected:
         ASSERT_TRUE(writeQuad("models/schrift/" + file, "ink", c, 0, 0, 100, 40));
     }
 
-    // One title frame as display draws it, left in the back buffer.
+    // One title frame as display draws it, left in the back buffer; true
+    // when it was the frame that entered the scene.
     bool frame() {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glLoadIdentity();
-        applyDefaultView();
-        return title->drawTitleFrame(&demoState);
+        drawFrame();
+        return demo.demoState == STATE_SCENE;
     }
 
     // All words in and the prompt shown, loading asked for, and the first loading frame drawn.
     void startLoading() {
         for (int i = 0; i <= FLY_IN_FRAMES; ++i) frame();
         ASSERT_TRUE(shows(PRESS_D_AT, PRESS_D)) << "the prompt follows the sixth word";
-        demoState = STATE_LOAD_REQUESTED;
+        demo.demoState = STATE_LOAD_REQUESTED;
         frame();
-        ASSERT_EQ(demoState, STATE_LOADING1);
+        ASSERT_EQ(demo.demoState, STATE_LOADING1);
     }
 
     void endHeldLoader() {
         releaseLoader = true;
-        ASSERT_NE(title->loaderThread, nullptr);
-        while (pollThreadExit(title->loaderThread) == STILL_ACTIVE) sleepMilliseconds(1);
+        while (!loaderFinished()) sleepMilliseconds(1);
     }
 
     TempDir dir;
@@ -153,9 +146,9 @@ TEST_F(Screens, TitleWordsFlyInOneAfterAnotherAndTheLoaderWaitsForTheSixthEvenWh
         ASSERT_EQ(loaderStarts, 0) << "frame " << f;
     }
     EXPECT_FALSE(shows(LAST_WORD_AT, BACKDROP)) << "the sixth word is drawn";
-    EXPECT_EQ(demoState, STATE_LOAD_REQUESTED);
+    EXPECT_EQ(demo.demoState, STATE_LOAD_REQUESTED);
     frame();
-    EXPECT_EQ(demoState, STATE_LOADING1);
+    EXPECT_EQ(demo.demoState, STATE_LOADING1);
     EXPECT_TRUE(entryGiven == loaderThreadMain);
     for (int f = 0; f < 50; ++f) frame();
     EXPECT_EQ(loaderStarts, 1) << "started once, at most";
@@ -167,52 +160,49 @@ TEST_F(Screens, LoadingWordsAlternateEveryFifteenFramesAndTheEndIsOneFrameOfBack
         EXPECT_FALSE(frame());
         EXPECT_TRUE(shows(LOADING_AT, ((f - 1) / 15) % 2 == 0 ? LOADING1 : LOADING2)) << "frame " << f;
         EXPECT_FALSE(shows(PRESS_D_AT, PRESS_D)) << "frame " << f;
-        EXPECT_EQ(demoState, (f / 15) % 2 == 0 ? STATE_LOADING1 : STATE_LOADING2) << "frame " << f;
+        EXPECT_EQ(demo.demoState, (f / 15) % 2 == 0 ? STATE_LOADING1 : STATE_LOADING2) << "frame " << f;
         EXPECT_EQ(title->loadFrameCounter, f % 15);
     }
     endHeldLoader();
     EXPECT_TRUE(frame());
-    EXPECT_EQ(demoState, STATE_SCENE);
+    EXPECT_EQ(demo.demoState, STATE_SCENE);
     for (auto at : {LOADING_AT, LAST_WORD_AT, {400, 300}}) EXPECT_TRUE(shows(at, BACKDROP));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 }
 
-TEST_F(Screens, DisplayEntersTheSceneOnceInTheEndFrame) {
+TEST_F(Screens, TheEndFrameSetsUpTheSceneOnce) {
     startLoading();
-    display();
-    EXPECT_FALSE(sceneObjectsReady);
-    EXPECT_EQ(overlayTextures[overlayTextureIndex], 0u);
+    frame();
+    EXPECT_FALSE(demo.sceneObjectsReady);
+    EXPECT_EQ(overlay.textures[overlay.textureIndex], 0u);
     endHeldLoader();
-    display();
-    EXPECT_EQ(demoState, STATE_SCENE);
-    EXPECT_TRUE(sceneObjectsReady);
-    const unsigned int overlay = overlayTextures[overlayTextureIndex];
-    EXPECT_NE(overlay, 0u);
+    frame();
+    EXPECT_EQ(demo.demoState, STATE_SCENE);
+    EXPECT_TRUE(demo.sceneObjectsReady);
+    const unsigned int texture = overlay.textures[overlay.textureIndex];
+    EXPECT_NE(texture, 0u);
     float position[3];
-    sceneLight->getPosition(position);
+    sceneLight()->getPosition(position);
     EXPECT_EQ(std::make_pair(position[0], position[1]), std::make_pair(0.0f, 30.0f));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << "cullFaces is set";
-    for (int f = 0; f < 5; ++f) display();  // the held loader built nothing: scene frames cope with that
-    sceneLight->position[0] = 123.0f;       // a fresh light would not carry this
-    enterScene();
-    sceneLight->getPosition(position);
-    EXPECT_EQ(position[0], 123.0f);
-    EXPECT_EQ(overlayTextures[overlayTextureIndex], overlay);
+    const Light* light = sceneLight();
+    for (int f = 0; f < 5; ++f) frame();  // the held loader built nothing: scene frames cope with that
+    EXPECT_EQ(sceneLight(), light);
+    EXPECT_EQ(overlay.textures[overlay.textureIndex], texture);
 }
 
 TEST_F(Screens, FailedThreadStartLoadsOnThisThreadAfterOneLoadingFrame) {
     startLoaderThread = [](int (*)(void*), void*) -> ThreadHandle* { return ++loaderStarts, nullptr; };
     startLoading();
-    EXPECT_EQ(title->loaderThread, nullptr);
     // One loading frame is shown before the window holds still to load.
     EXPECT_FALSE(frame());
     EXPECT_TRUE(shows(LOADING_AT, LOADING1));
-    EXPECT_EQ(plainCharacter, nullptr);
+    EXPECT_EQ(sceneObjects.plainCharacter, nullptr);
     EXPECT_TRUE(frame());
-    EXPECT_EQ(demoState, STATE_SCENE);
-    for (const void* made : {(void*)plainCharacter, (void*)redCharacter, (void*)terrain, (void*)sky, (void*)camera,
-                             (void*)cameraPath})
+    EXPECT_EQ(demo.demoState, STATE_SCENE);
+    const SceneObjects& s = sceneObjects;
+    for (const void* made : {(void*)s.plainCharacter, (void*)s.redCharacter, (void*)s.terrain, (void*)s.sky,
+                             (void*)s.camera, (void*)s.cameraPath})
         EXPECT_NE(made, nullptr);
     messageLog.reopen(nullptr);  // flush
     const std::string log = readTextFile(dir.file("messages.log"));
@@ -225,15 +215,12 @@ TEST_F(Screens, FailedThreadStartLoadsOnThisThreadAfterOneLoadingFrame) {
 // Draws closing frames as display does, reporting after each whether each word still moves and
 // whether the second has left its start.
 void runClosingScreen() {
-    demoState = STATE_CLOSING;
+    demo.demoState = STATE_CLOSING;
     enterClosing();
-    LetteringItem* const* words = closingLettering->items;
+    LetteringItem* const* words = demo.closingLettering->items;
     const float secondStart = words[1]->position[0];
     for (int f = 1; f <= 200; ++f) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        glLoadIdentity();
-        applyDefaultView();
-        closingLettering->drawClosingFrame(&demoState);
+        drawFrame();
         std::fprintf(stderr, "%d%d%d\n", words[0]->isMoving(), words[1]->isMoving(), words[1]->position[0] != secondStart);
     }
     std::exit(3);  // not reached when the screen ends the process
@@ -265,12 +252,13 @@ int chattyLoader(void*) {
 }
 
 void exitWhileLoading(TitleLettering* title, const char* logPath) {
+    demo.titleLettering = title;
     messageLog.reopen(logPath);
     for (int i = 0; i < 6; ++i) title->items[i]->moving = false;
     startLoaderThread = [](int (*)(void*), void*) { return startThread(chattyLoader, nullptr); };
-    demoState = STATE_LOAD_REQUESTED;
-    title->drawTitleFrame(&demoState);
-    std::exit(0);  // as the closing screen does: static destruction closes the log next
+    demo.demoState = STATE_LOAD_REQUESTED;
+    drawFrame();
+    endProgram();  // as the closing screen does: static destruction closes the log next
 }
 
 TEST_F(Screens, ExitWhileTheLoaderWritesLeavesTheLogWhole) {

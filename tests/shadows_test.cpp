@@ -11,6 +11,7 @@
 
 #include "motion/character.h"
 #include "render/shadows.h"
+#include "render/vehicles.h"
 #include "scenefixtures.h"
 #include "support/glcontext.h"
 
@@ -114,10 +115,10 @@ void edgeByEdgeVolumes(Character& c, const float light[4]) {
         if (i == 3 || i == 4) continue;
         glFrontFace(GL_CCW);
         glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        c.extrudeSilhouette(c.model.objects[i], light, false);
+        extrudeSilhouette(c.model.objects[i], light, false);
         glFrontFace(GL_CW);
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        c.extrudeSilhouette(c.model.objects[i], light, true);
+        extrudeSilhouette(c.model.objects[i], light, true);
     }
     glPopAttrib();
 }
@@ -150,7 +151,7 @@ TEST_F(Shadows, VolumesFromVertexArraysCountLikeTheEdgeByEdgeExtrusion) {
         const std::vector<unsigned char> expected = readStencil();
         drawFloor();
         glEnableClientState(GL_NORMAL_ARRAY);  // must not be read by the volumes
-        character.drawShadowVolumes(light, 2);
+        drawShadowVolumes(character, light, 2);
         EXPECT_TRUE(readStencil() == expected);
         int shadowed = 0;
         for (unsigned char v : expected) shadowed += v != 0;
@@ -166,8 +167,8 @@ TEST_F(Shadows, VolumesFromVertexArraysCountLikeTheEdgeByEdgeExtrusion) {
     }
     // Parts 0 and 1 (objects 3 and 4) do not exist here: nothing is counted.
     drawFloor();
-    character.drawShadowVolumes(lights[0], 0);
-    character.drawShadowVolumes(lights[0], 1);
+    drawShadowVolumes(character, lights[0], 0);
+    drawShadowVolumes(character, lights[0], 1);
     for (unsigned char v : readStencil()) ASSERT_EQ(v, 0);
 }
 

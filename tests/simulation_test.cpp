@@ -11,10 +11,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/log.h"
-#include "app/states.h"
+#include "platform/log.h"
 #include "motion/character.h"
-#include "motion/sceneloader.h"
+#include "motion/splinepath.h"
+#include "render/frame.h"
 
 namespace {
 
@@ -31,64 +31,65 @@ int shown(const Character* c) { return c->y == -50.0f ? -1 : static_cast<int>(st
 using Row = std::array<int, 14>;
 using View = std::array<double, 4>;  // the camera's eye x, z and centre x, z
 
-class Script : public ::testing::Test {
+class ScriptTick : public ::testing::Test {
 protected:
     void SetUp() override {
         messageLog.reopen(nullptr);
-        demoState = STATE_SCENE;
-        started = waiting = false;
-        scenePhase = PHASE_LOOPING;
-        cameraFollowing = true;
-        cameraIndex = lapCount = blinkCounter = 0;
-        for (double& v : cameraTarget) v = 0;
-        plainPath = straightPath(250);
-        redPath = straightPath(450);
-        cameraPath = straightPath(700, 10, -2);
-        plainCharacter = new Character(0, 10);
-        redCharacter = new Character(0, 10);
-        camera = new Camera;
+        a.plainPath = straightPath(250);
+        a.redPath = straightPath(450);
+        a.cameraPath = straightPath(700, 10, -2);
+        a.plainCharacter = new Character(0, 10);
+        a.redCharacter = new Character(0, 10);
+        a.camera = new Camera;
         rows.push_back(Row());  // tick 0: before the first step
         views.push_back({});
     }
 
     void TearDown() override {
-        for (SplinePath** p : {&plainPath, &redPath, &cameraPath}) delete *p, *p = nullptr;
-        for (Character** c : {&plainCharacter, &redCharacter}) delete *c, *c = nullptr;
-        delete camera;
-        camera = nullptr;
-        demoState = STATE_TITLE;
+        for (SplinePath** p : {&a.plainPath, &a.redPath, &a.cameraPath}) delete *p, *p = nullptr;
+        for (Character** c : {&a.plainCharacter, &a.redCharacter}) delete *c, *c = nullptr;
+        delete a.camera;
+        a.camera = nullptr;
     }
 
     // Steps until tick `last` (1-based), recording each tick.
     void runTo(int last) {
         while (static_cast<int>(rows.size()) <= last) {
-            simulationStep();
-            rows.push_back({scenePhase, shown(plainCharacter), shown(redCharacter), cameraIndex,
-                            camera->mode, int(camera->blendTime), cameraFollowing, waiting, started,
-                            lapCount, redCharacter->pitchState, redCharacter->pitchCount,
-                            plainCharacter->pitchState, plainCharacter->pitchCount});
-            views.push_back({camera->eye.x, camera->eye.z, camera->center.x, camera->center.z});
+            simulationStep(sc, a, inScene);
+            rows.push_back({sc.scenePhase, shown(a.plainCharacter), shown(a.redCharacter), sc.cameraIndex,
+                            a.camera->mode, int(a.camera->blendTime), sc.cameraFollowing, sc.waiting, sc.started,
+                            sc.lapCount, a.redCharacter->pitchState, a.redCharacter->pitchCount,
+                            a.plainCharacter->pitchState, a.plainCharacter->pitchCount});
+            views.push_back({a.camera->eye.x, a.camera->eye.z, a.camera->center.x, a.camera->center.z});
         }
     }
 
+    ::Script sc;
+    SceneActors a;
+    bool inScene = true;
     std::vector<Row> rows;
     std::vector<View> views;
 };
 
 }  // namespace
 
-TEST_F(Script, WithoutStartedBothCharactersLoopTheirOpeningStretch) {
+TEST_F(ScriptTick, WithoutStartedBothCharactersLoopTheirOpeningStretch) {
     runTo(1000);
     for (int t = 1; t <= 1000; ++t) {
         const Row want{PHASE_LOOPING, (t - 1) % 152, (t - 1) % 302, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1};
         ASSERT_EQ(rows[t], want) << t;
     }
-    EXPECT_EQ(blinkCounter, 1000);
+    // A thousand steps and not one frame (a hidden window): the status line
+    // still blinks, hidden for 16 steps and shown for 14 of every 30.
+    std::string shown;
+    for (int t = 0; t < 2 * BLINK_PERIOD; ++t, runTo(int(rows.size())))
+        shown += chooseStatusText(true, sc.blinkCounter, sc.scenePhase, false) ? '+' : '-';
+    EXPECT_EQ(shown.substr(shown.find("+-") + 1, BLINK_PERIOD), std::string(16, '-') + std::string(14, '+'));
 }
 
-TEST_F(Script, FullSequenceFromDToTheRestart) {
+TEST_F(ScriptTick, FullSequenceFromDToTheRestart) {
     runTo(41);
-    started = true;  // the viewer presses d
+    sc.started = true;  // the viewer presses d
     runTo(1400);
     const int L = PHASE_LOOPING, RF = PHASE_RED_FINISH, P = PHASE_PARKED, RS = PHASE_RED_START,
               PS = PHASE_PLAIN_START, F = PHASE_FOLLOW;
@@ -148,11 +149,11 @@ TEST_F(Script, FullSequenceFromDToTheRestart) {
         for (int j = 0; j < 4; ++j) ASSERT_NEAR(v[j], want[j], 1e-3) << t << " " << j;
     }
     EXPECT_EQ(views[1377][0], 164.7720184326);  // reset by the restart
-    EXPECT_TRUE(redCharacter->pitchLimit == 40 && plainCharacter->pitchLimit == 30);
+    EXPECT_TRUE(a.redCharacter->pitchLimit == 40 && a.plainCharacter->pitchLimit == 30);
 
     // The next cycle's pan already has a tick behind it, and camera sample
     // 0 was taken by the restart: the flight goes on from sample 1.
-    started = true;
+    sc.started = true;
     runTo(2000);
     int follow = 1378;
     while (follow < 2000 && rows[follow][0] != PHASE_FOLLOW) ++follow;
@@ -163,35 +164,35 @@ TEST_F(Script, FullSequenceFromDToTheRestart) {
     }
 }
 
-TEST_F(Script, RestartLeavesTheCharacterPathsAndMissingObjectsAlone) {
-    scenePhase = PHASE_FOLLOW;
-    started = waiting = true;
-    lapCount = 1;
-    cameraIndex = 570;
-    camera->mode = 2;
-    camera->blendTime = 7;
-    cameraPath->seek(300);
-    plainPath->seek(77);
-    redPath->seek(88);
-    restartWalk();
-    EXPECT_TRUE(scenePhase == PHASE_LOOPING && !started && !waiting && lapCount == 0);
-    EXPECT_TRUE(cameraIndex == 0 && cameraPath->cursor == 1);
-    EXPECT_TRUE(cameraTarget[0] == 0 && cameraTarget[1] == 10);  // sample 0 and its deltas
-    EXPECT_TRUE(cameraTarget[3] == 1 && cameraTarget[4] == 0 && cameraTarget[5] == -2);
-    EXPECT_TRUE(camera->mode == 1 && camera->blendTime == 7);
-    EXPECT_TRUE(plainPath->cursor == 77 && redPath->cursor == 88);
+TEST_F(ScriptTick, RestartLeavesTheCharacterPathsAndMissingObjectsAlone) {
+    sc.scenePhase = PHASE_FOLLOW;
+    sc.started = sc.waiting = true;
+    sc.lapCount = 1;
+    sc.cameraIndex = 570;
+    a.camera->mode = 2;
+    a.camera->blendTime = 7;
+    a.cameraPath->seek(300);
+    a.plainPath->seek(77);
+    a.redPath->seek(88);
+    restartWalk(sc, a);
+    EXPECT_TRUE(sc.scenePhase == PHASE_LOOPING && !sc.started && !sc.waiting && sc.lapCount == 0);
+    EXPECT_TRUE(sc.cameraIndex == 0 && a.cameraPath->cursor == 1);
+    EXPECT_TRUE(sc.cameraTarget[0] == 0 && sc.cameraTarget[1] == 10);  // sample 0 and its deltas
+    EXPECT_TRUE(sc.cameraTarget[3] == 1 && sc.cameraTarget[4] == 0 && sc.cameraTarget[5] == -2);
+    EXPECT_TRUE(a.camera->mode == 1 && a.camera->blendTime == 7);
+    EXPECT_TRUE(a.plainPath->cursor == 77 && a.redPath->cursor == 88);
     // Before the scene is loaded there is no camera (nor camera path): a
     // step counts only the blink, and the restart leaves them out. Outside
     // the scene nothing moves at all.
-    delete camera;
-    camera = nullptr;
-    for (int i = 0; i < 5; ++i) simulationStep();
-    delete cameraPath;
-    cameraPath = nullptr;
-    started = true;
-    restartWalk();
-    demoState = STATE_LOADING1;
-    simulationStep();
-    EXPECT_TRUE(!started && blinkCounter == 5);
-    EXPECT_TRUE(plainPath->cursor == 77 && plainCharacter->spinAngle == 0);
+    delete a.camera;
+    a.camera = nullptr;
+    for (int i = 0; i < 5; ++i) simulationStep(sc, a, inScene);
+    delete a.cameraPath;
+    a.cameraPath = nullptr;
+    sc.started = true;
+    restartWalk(sc, a);
+    inScene = false;
+    simulationStep(sc, a, inScene);
+    EXPECT_TRUE(!sc.started && sc.blinkCounter == 5);
+    EXPECT_TRUE(a.plainPath->cursor == 77 && a.plainCharacter->spinAngle == 0);
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "render/paths.h"
 #include "support/glcontext.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST(SplinePath, DrawsAYellowStripThroughTheSamplesAndLeavesTheColourCyan) {
     // on the last sample, x = 0.4, not on the last point.
     const double row = 303.5 / 300.0 - 1.0;
     const Vec3d points[] = {{-0.5, row, 0}, {0.5, row, 0}};
-    SplinePath(2, points, 10, 3, 0, 0).drawLines();
+    drawPathLines(SplinePath(2, points, 10, 3, 0, 0));
     glFinish();
     const struct { int x; unsigned char r, g; } pixels[] = {{400, 255, 255}, {555, 255, 255}, {580, 0, 0}};
     for (const auto& px : pixels) {

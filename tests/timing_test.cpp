@@ -1,6 +1,6 @@
 // The idle clock: frame counting, the once-a-second report and the fixed
 // tick, driven by a settable clock with no window. simulationStep does
-// nothing outside the scene state, so steps are observed through lastTickTime.
+// nothing outside the scene state, so steps are observed through frameClock.lastTickTime.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,10 +22,8 @@ float secondsOf(uint32_t ms) {
 class IdleClock : public ::testing::Test {
 protected:
     void SetUp() override {
-        currentTime = frameCounter = lastFpsTime = lastTickTime = 0.0f;
-        framesPerSecond = 0;
-        paused = false;
-        demoState = STATE_TITLE;
+        frameClock = FrameClock();
+        demo = Demo();
         redisplayRequests = 0;
         requestRedisplay = [] { ++redisplayRequests; };
     }
@@ -61,16 +59,16 @@ TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreez
     int redisplays = 0;
     for (const auto& c : calls) {
         SCOPED_TRACE(c.ms);
-        const float timeBefore = currentTime, framesBefore = frameCounter;
-        paused = c.paused;
+        const float timeBefore = frameClock.currentTime, framesBefore = frameClock.frameCounter;
+        demo.paused = c.paused;
         const std::string printed = idleAt(c.ms);
         EXPECT_EQ(printed, c.printed);
-        EXPECT_EQ(lastTickTime, secondsOf(c.tick));
+        EXPECT_EQ(frameClock.lastTickTime, secondsOf(c.tick));
         EXPECT_EQ(redisplayRequests, redisplays += !c.paused);
-        EXPECT_TRUE(!c.paused || (currentTime == timeBefore && frameCounter == framesBefore));
+        EXPECT_TRUE(!c.paused || (frameClock.currentTime == timeBefore && frameClock.frameCounter == framesBefore));
         if (!printed.empty()) {
-            EXPECT_EQ(printed, "Current Frames Per Second: " + std::to_string(framesPerSecond) + "\n");
-            EXPECT_TRUE(frameCounter == 0.0f && lastFpsTime == secondsOf(c.ms));
+            EXPECT_EQ(printed, "Current Frames Per Second: " + std::to_string(frameClock.framesPerSecond) + "\n");
+            EXPECT_TRUE(frameClock.frameCounter == 0.0f && frameClock.lastFpsTime == secondsOf(c.ms));
         }
     }
 }
@@ -81,12 +79,12 @@ TEST_F(IdleClock, ExactlyATickDoesNotStep) {
     const float tick = 1.0f / 30.0f;
     volatile float reference = secondsOf(40) - tick;
     ASSERT_EQ(secondsOf(40) - reference, tick);
-    lastTickTime = reference;
-    lastFpsTime = secondsOf(40);  // keep the report out of the way
+    frameClock.lastTickTime = reference;
+    frameClock.lastFpsTime = secondsOf(40);  // keep the report out of the way
     idleAt(40);
-    EXPECT_EQ(lastTickTime, reference);
+    EXPECT_EQ(frameClock.lastTickTime, reference);
     idleAt(41);
-    EXPECT_EQ(lastTickTime, secondsOf(41));
+    EXPECT_EQ(frameClock.lastTickTime, secondsOf(41));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "app/states.h"
 #include "app/window.h"
+#include "render/light.h"
 #include "support/glcontext.h"
 
 namespace {
@@ -36,7 +37,7 @@ protected:
     void SetUp() override {
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
     }
-    void TearDown() override { demoState = STATE_TITLE; }
+    void TearDown() override { demo.demoState = STATE_TITLE; }
 };
 
 // The aspect is the whole-number width / height; the title uses planes
@@ -57,7 +58,7 @@ TEST_F(WindowGl, ReshapeSetsViewportAndProjectionForEachState) {
         glLoadIdentity();
         if (c.aspect > 0) gluPerspective(90.0, c.aspect, c.zNear, c.zFar);
         glGetFloatv(GL_MODELVIEW_MATRIX, expected);
-        demoState = c.state;
+        demo.demoState = c.state;
         reshapeFromScrambled(c.width, c.height);
         expectMatrix(GL_PROJECTION_MATRIX, expected);
         expectMatrix(GL_MODELVIEW_MATRIX, IDENTITY);
@@ -65,7 +66,7 @@ TEST_F(WindowGl, ReshapeSetsViewportAndProjectionForEachState) {
         glGetIntegerv(GL_MATRIX_MODE, &mode);  // drawing code expects the modelview matrix selected
         glGetIntegerv(GL_VIEWPORT, view);
         EXPECT_TRUE(mode == GL_MODELVIEW && view[0] == 0 && view[1] == 0 && view[2] == c.width && view[3] == c.height);
-        EXPECT_TRUE(windowWidth == c.width && windowHeight == c.height);
+        EXPECT_TRUE(windowSize.windowWidth == c.width && windowSize.windowHeight == c.height);
     }
 }
 

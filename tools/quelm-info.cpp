@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/bmpreader.h"
 #include "assets/reader3ds.h"
 #include "motion/pointfile.h"

@@ -79,12 +79,12 @@ void drawTitleScreens() {
 void drawClosingScreen() {
     applyDefaultView();
     if (ClosingLettering* closing = demo.closingLettering) {
-        drawBackdrop(closing->textures[BACKDROP_SLOT]);
         if (!advanceFirstMoving(closing->items, ClosingLettering::ITEM_COUNT)) {
             // The frame in which the second word arrived has been shown; hold it.
             sleepMilliseconds(CLOSING_WAIT_MS);
             endProgram();
         }
+        drawBackdrop(closing->textures[BACKDROP_SLOT]);
         drawClosingWords(*closing);
     }
     drawFramesPerSecond(frameClock.framesPerSecond);
@@ -92,7 +92,7 @@ void drawClosingScreen() {
 
 }  // namespace
 
-void display() {
+void drawFrame() {
     beginFrame();
     switch (demo.demoState) {
         case STATE_SCENE:
@@ -105,6 +105,10 @@ void display() {
             drawTitleScreens();
             break;
     }
+}
+
+void display() {
+    drawFrame();
     glFlush();
     glutSwapBuffers();
 }

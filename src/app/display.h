@@ -9,3 +9,7 @@
 // closing screen it moves the two words on and, in the frame after the
 // second has arrived, waits five seconds and ends the program.
 void display();
+
+// display() without the flush and the swap: the frame stays in the back
+// buffer (tests read it there).
+void drawFrame();

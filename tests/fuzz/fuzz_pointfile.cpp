@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "motion/pointfile.h"
 #include "motion/splinepath.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "assets/displaylists.h"
 #include "assets/reader3ds.h"
 

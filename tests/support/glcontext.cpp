@@ -16,6 +16,10 @@ bool ensureGlContext(int width, int height) {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutCreateWindow(name);
+    // Registered after the driver was loaded, so it runs before the driver's
+    // libraries are torn down: nothing is left to compile when GLUT closes
+    // the display at exit.
+    std::atexit([] { glFinish(); });
     glViewport(0, 0, width, height);
     created = true;
     return true;
