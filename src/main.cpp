@@ -3,7 +3,6 @@
 #include <GL/freeglut.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/display.h"
 #include "app/states.h"
@@ -25,10 +24,6 @@ int main(int argc, char** argv) {
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     // The title is the path the program was started by (argv may be empty).
     glutCreateWindow(argc > 0 && argv[0] ? argv[0] : "quelm");
-    // Registered after the window brought in the driver, so it runs before
-    // the driver's libraries are torn down: GLUT's own clean-up at exit then
-    // finds nothing left to draw.
-    std::atexit([] { glFinish(); });
 
     initDemo();
 

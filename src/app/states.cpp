@@ -114,6 +114,10 @@ void enterClosing() {
 }
 
 void endProgram() {
+    // Queued drawing is done now, while the renderer's libraries are whole;
+    // left to GLUT's clean-up at exit it would be compiled after they have
+    // been torn down.
+    glFinish();
     std::fflush(nullptr);
     std::exit(0);
 }

@@ -1,6 +1,7 @@
 #include "support/glcontext.h"
 
 #include <GL/freeglut.h>
+#include <gtest/gtest.h>
 #include <cstdlib>
 
 bool ensureGlContext(int width, int height) {
@@ -16,10 +17,13 @@ bool ensureGlContext(int width, int height) {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutCreateWindow(name);
-    // Registered after the driver was loaded, so it runs before the driver's
-    // libraries are torn down: nothing is left to compile when GLUT closes
-    // the display at exit.
-    std::atexit([] { glFinish(); });
+    // Queued drawing is done after the last test, while the driver's
+    // libraries are whole: left to GLUT's clean-up at exit it would be
+    // compiled after they have been torn down.
+    struct FinishDrawing : ::testing::Environment {
+        void TearDown() override { glFinish(); }
+    };
+    ::testing::AddGlobalTestEnvironment(new FinishDrawing);
     glViewport(0, 0, width, height);
     created = true;
     return true;
