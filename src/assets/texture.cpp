@@ -12,6 +12,7 @@
 
 #include "app/log.h"
 #include "assets/bmpreader.h"
+#include "assets/filename.h"
 
 void loadTextureFile(TextureTable& table, const char* fileName, int slot) {
     if (slot < 0 || slot >= TextureTable::SIZE) {
@@ -20,7 +21,8 @@ void loadTextureFile(TextureTable& table, const char* fileName, int slot) {
         logError("loadTextureFile", text);
         return;
     }
-    const std::string path = std::string("models/") + fileName;
+    // Exporters name textures in their own case and with DOS separators.
+    const std::string path = resolveFileName("models", fileName);
     const std::unique_ptr<RgbImage> image(LoadDibImage(path.c_str()));
     // The reader has shown what went wrong; a scene without its textures is
     // not worth showing, so the program ends (normally, logs closed).
