@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -48,20 +49,34 @@ std::vector<std::string> components(const std::string& name) {
     return parts;
 }
 
-// The entry of `directory` that `component` names: itself when it exists
-// (".", ".." and exact names), else the smallest entry equal to it but for
-// case; "" when there is none or the directory cannot be listed.
-std::string matchEntry(const std::string& directory, const std::string& component) {
-    const std::string here = directory.empty() ? "." : directory;
-    if (exists(join(directory, component))) return component;
+// The entries of `directory` that `component` may name, in the order to
+// try them: itself when it exists (".", ".." and exact names), then the
+// entries equal to it but for case, sorted. Empty when there are none or the
+// directory cannot be listed.
+std::vector<std::string> candidates(const std::string& directory, const std::string& component) {
+    std::vector<std::string> found;
     std::error_code error;
-    std::filesystem::directory_iterator it(here, error);
-    std::string best;
+    std::filesystem::directory_iterator it(directory.empty() ? "." : directory, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         const std::string entry = it->path().filename().string();
-        if (equalIgnoringCase(entry, component) && (best.empty() || entry < best)) best = entry;
+        if (entry != component && equalIgnoringCase(entry, component)) found.push_back(entry);
     }
-    return best;
+    std::sort(found.begin(), found.end());
+    if (exists(join(directory, component))) found.insert(found.begin(), component);
+    return found;
+}
+
+// Depth first over the candidates of each component, so "MAPS\tex.bmp"
+// finds "maps/tex.bmp" even when a "Maps" without it sorts first.
+bool resolveFrom(const std::string& path, const std::vector<std::string>& parts, size_t next, std::string& found) {
+    if (next == parts.size()) {
+        found = path;
+        return true;
+    }
+    if (next > 0 && !isDirectory(path)) return false;
+    for (const std::string& entry : candidates(path, parts[next]))
+        if (resolveFrom(join(path, entry), parts, next + 1, found)) return true;
+    return false;
 }
 
 }  // namespace
@@ -70,13 +85,7 @@ std::string resolveFileName(const std::string& directory, const std::string& nam
     const std::string exact = join(directory, name);
     if (name.empty() || exists(exact)) return exact;
     const std::vector<std::string> parts = components(name);
-    if (parts.empty()) return exact;
-    std::string path = directory;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0 && !isDirectory(path)) return exact;
-        const std::string entry = matchEntry(path, parts[i]);
-        if (entry.empty()) return exact;
-        path = join(path, entry);
-    }
-    return path;
+    std::string found;
+    if (parts.empty() || !resolveFrom(directory, parts, 0, found)) return exact;
+    return found;
 }

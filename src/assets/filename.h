@@ -10,8 +10,8 @@
 // When `directory`/`name` exists it is returned as is, so every name that
 // works exactly keeps working. Otherwise `\` and `/` both separate path
 // components and each component is matched against the directory entries
-// ignoring ASCII case: an exact entry wins, else the first match in sorted
-// order, so the choice never depends on the order the file system lists
-// them in. When some component matches nothing the exact path is returned,
-// for the caller to report as missing.
+// ignoring ASCII case: an exact entry is tried first, then the others in
+// sorted order, and the first whole path that exists wins, so the choice
+// never depends on the order the file system lists entries in. When no
+// path matches, the exact one is returned for the caller to report.
 std::string resolveFileName(const std::string& directory, const std::string& name);
