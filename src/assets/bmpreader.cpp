@@ -335,21 +335,16 @@ bool decodeBmpFile(const char* path, RgbImage* image, std::string* message) {
 }
 
 RgbImage* LoadDibImage(const char* path) {
-    RgbImage* image = new (std::nothrow) RgbImage;
     std::string message;
-    if (!image) {
-        showErrorBox(MSG_OUT_OF_MEMORY);
-        return nullptr;
-    }
-    if (!decodeBmpFile(path, image, &message)) {
-        delete image;
-        // The box may go unseen (no display, or hidden behind a fullscreen
-        // window); the log keeps the reason, on one line.
-        std::string line = message;
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        logError("LoadDibImage", line.c_str());
-        showErrorBox(message.c_str());
-        return nullptr;
-    }
-    return image;
+    RgbImage* image = new (std::nothrow) RgbImage;
+    if (!image) message = std::string(MSG_OUT_OF_MEMORY) + " (" + path + ")";
+    else if (decodeBmpFile(path, image, &message)) return image;
+    delete image;
+    // The box may go unseen (no display, or hidden behind a fullscreen
+    // window); the log keeps the reason, on one line.
+    std::string line = message;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    logError("LoadDibImage", line.c_str());
+    showErrorBox(message.c_str());
+    return nullptr;
 }

@@ -1,3 +1,4 @@
+// Names from models looked up one path component at a time, ignoring case.
 #include "assets/filename.h"
 
 #include <sys/stat.h>
