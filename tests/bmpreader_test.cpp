@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/log.h"
 #include "assets/bmpreader.h"
 #include "assets/texture.h"
 #include "assets/writer3ds.h"
@@ -18,6 +19,11 @@ using Bytes = std::vector<uint8_t>;
 
 // A BMP built field by field: `pixels` is the pixel data as stored (rows,
 // padding and all), `palette` 4-byte (3-byte for the old header) entries.
+// `header` is the DIB header's size: 12 (the old form), 40, or a longer one
+// that carries the masks itself and then colour space, gamma and profile
+// fields, here filled with bytes that must change nothing (among them a
+// profile offset far beyond the file). `profile` goes between the palette
+// and the pixels, and a 124-byte header points at it.
 struct BmpLayout {
     int32_t width, height;
     uint16_t bitCount;
@@ -25,22 +31,39 @@ struct BmpLayout {
     uint32_t compression = 0;
     std::vector<uint32_t> masks = {};
     uint32_t coloursUsed = uint32_t(palette.size() / 4);
-    bool fileHeader = true, oldHeader = false;  // oldHeader: the 12-byte form
+    bool fileHeader = true;
+    uint32_t header = 40;
+    Bytes profile = {};
 };
 
 Bytes build(const BmpLayout& s) {
     ChunkWriter w;  // for its little-endian helpers
-    const uint32_t header = s.oldHeader ? 12 : 40;
-    const uint32_t start = (s.fileHeader ? 14 : 0) + header + uint32_t(4 * s.masks.size() + s.palette.size());
+    const bool masksInHeader = s.header > 40;
+    const uint32_t profileAt = s.header + uint32_t((masksInHeader ? 0 : 4 * s.masks.size()) + s.palette.size());
+    const uint32_t start = (s.fileHeader ? 14 : 0) + profileAt + uint32_t(s.profile.size());
     if (s.fileHeader) w.u16(0x4D42), w.u32(start + uint32_t(s.pixels.size())), w.u32(0), w.u32(start);  // "BM"
-    w.u32(header);
-    if (s.oldHeader) w.u16(uint16_t(s.width)), w.u16(uint16_t(s.height));
+    w.u32(s.header);
+    if (s.header == 12) w.u16(uint16_t(s.width)), w.u16(uint16_t(s.height));
     else w.u32(uint32_t(s.width)), w.u32(uint32_t(s.height));
     w.u16(1), w.u16(s.bitCount);
-    if (!s.oldHeader)
+    if (s.header != 12)
         for (uint32_t v : {s.compression, 0u, 2835u, 2835u, s.coloursUsed, 0u}) w.u32(v);
-    for (uint32_t m : s.masks) w.u32(m);
+    if (masksInHeader) {
+        ChunkWriter rest;
+        for (uint32_t m : s.masks) rest.u32(m);
+        Bytes fields = rest.bytes();
+        fields.resize(s.header - 40, 0xEE);
+        if (s.header == 124 && !s.profile.empty()) {  // profile offset (from the header's start) and size
+            ChunkWriter place;
+            place.u32(profileAt), place.u32(uint32_t(s.profile.size()));
+            std::copy(place.bytes().begin(), place.bytes().end(), fields.begin() + 72);
+        }
+        w.raw(fields.data(), fields.size());
+    } else {
+        for (uint32_t m : s.masks) w.u32(m);
+    }
     w.raw(s.palette.data(), s.palette.size());
+    w.raw(s.profile.data(), s.profile.size());
     w.raw(s.pixels.data(), s.pixels.size());
     return w.bytes();
 }
@@ -73,7 +96,7 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
     BmpLayout oneBit{10, 1, 1, {0xA0, 0x40, 0, 0}, {0, 0, 0, 0, 255, 255, 255, 0}};  // 1 0 1 0 0 0 0 0 | 0 1
     oneBit.coloursUsed = 0;  // 0: as many as the bit count allows
     BmpLayout old{2, 2, 1, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, {0, 0, 255, 255, 255, 255}}, oldAlone;  // 3-byte entries
-    old.oldHeader = true;
+    old.header = 12;
     oldAlone = old;
     oldAlone.fileHeader = false;
     const struct {
@@ -106,6 +129,19 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         EXPECT_EQ(image.pixels, c.picture) << c.what;
         EXPECT_EQ(3 * image.width * image.height, int(c.picture.size())) << c.what;
     }
+    // The longer headers add nothing that changes a colour: each picture
+    // reads the same through them, masks and all.
+    for (uint32_t header : {52u, 56u, 108u, 124u}) {
+        for (const auto& c : cases) {
+            if (c.layout.header != 40) continue;
+            BmpLayout longer = c.layout;
+            longer.header = header;
+            EXPECT_EQ(decode(build(longer)).pixels, c.picture) << c.what << ", header " << header;
+        }
+    }
+    // An embedded profile before the pixels: the file header's offset counts.
+    BmpLayout profiled{1, 1, 24, {1, 2, 3, 0}, {}, 0, {}, 0, true, 124, Bytes(40, 0x55)};
+    EXPECT_EQ(decode(build(profiled)).pixels, (Bytes{3, 2, 1}));
     std::mt19937 random(5);
     for (int width = 1; width <= 5; ++width) {  // row padding
         Bytes rgb(size_t(width) * 3 * 3);
@@ -124,11 +160,13 @@ TEST(BmpReader, EachCauseOfFailureGivesItsMessageAndCutFilesFail) {
         change(s);
         return build(s);
     };
-    Bytes v4 = with([](BmpLayout&) {}), farOffset = v4;
-    v4[14] = 108, farOffset[10] = 0xFF, farOffset[11] = 0xFF;  // a 108-byte header; pixels far beyond the end
+    Bytes os2 = with([](BmpLayout&) {}), farOffset = os2;
+    os2[14] = 64, farOffset[10] = 0xFF, farOffset[11] = 0xFF;  // a 64-byte header; pixels far beyond the end
+    const Bytes v5 = with([](BmpLayout& s) { s.header = 124; });
     const std::string UNKNOWN = "Unknown DIB file format.", CONVERSION = "Image file conversion error.";
     const std::pair<Bytes, std::string> cases[] = {
-        {v4, UNKNOWN}, {{'B', 'M', 1, 2}, UNKNOWN}, {{}, UNKNOWN},
+        {os2, UNKNOWN}, {{'B', 'M', 1, 2}, UNKNOWN}, {{}, UNKNOWN},
+        {Bytes(v5.begin(), v5.begin() + 14 + 100), UNKNOWN},  // the header itself cut short
         {with([](BmpLayout& s) { s.compression = 4; }), CONVERSION},  // JPEG
         {with([](BmpLayout& s) { s.bitCount = 2; }), CONVERSION},
         {with([](BmpLayout& s) { s.bitCount = 8, s.compression = 1, s.height = -2; }), CONVERSION},  // RLE top-down
@@ -140,8 +178,13 @@ TEST(BmpReader, EachCauseOfFailureGivesItsMessageAndCutFilesFail) {
         {with([](BmpLayout& s) { s = {100000, 100000, 8, Bytes(16, 0), {1, 2, 3, 0}, 1}; }), "Out of memory."},
     };
     for (const auto& c : cases) EXPECT_EQ(failure(c.first), c.second) << "case " << (&c - cases);
-    const Bytes whole = build({3, 3, 8, Bytes(12, 1), Bytes(1024, 7)});  // cut anywhere: never read past the end
-    for (size_t cut = 0; cut < whole.size(); ++cut) EXPECT_NE(failure(Bytes(whole.begin(), whole.begin() + cut)), "") << cut;
+    for (uint32_t header : {40u, 124u}) {  // cut anywhere: never read past the end
+        BmpLayout layout{3, 3, 8, Bytes(12, 1), Bytes(1024, 7)};
+        layout.header = header;
+        const Bytes whole = build(layout);
+        for (size_t cut = 0; cut < whole.size(); ++cut)
+            EXPECT_NE(failure(Bytes(whole.begin(), whole.begin() + cut)), "") << header << " cut at " << cut;
+    }
 }
 
 TEST(BmpFiles, FileIsReadThroughItsMappingAndMissingOnesNamed) {
@@ -156,16 +199,54 @@ TEST(BmpFiles, FileIsReadThroughItsMappingAndMissingOnesNamed) {
         EXPECT_FALSE(decodeBmpFile(path, &image, &message));
         EXPECT_EQ(message, "Failed to open DIB file " + std::string(path) + ".\n");
     }
+    // Files that open but do not decode are named too.
+    Bytes cut = writeBmp24(1, 1, rgb), unknown = cut;
+    cut.pop_back(), cut.pop_back(), unknown[14] = 64;
+    writeFileBytes("cut.bmp", cut), writeFileBytes("unknown.bmp", unknown);
+    EXPECT_FALSE(decodeBmpFile("cut.bmp", &image, &message));
+    EXPECT_EQ(message, "Image file conversion error. (cut.bmp)");
+    EXPECT_FALSE(decodeBmpFile("unknown.bmp", &image, &message));
+    EXPECT_EQ(message, "Unknown DIB file format. (unknown.bmp)");
+}
+
+// ImageMagick writes 124-byte headers by default: 24 bits for an opaque
+// picture, 32-bit bit fields with alpha, a palette for few colours.
+TEST(BmpFiles, PicturesWrittenByImageMagickReadAsWritten) {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    TempDir dir;
+    const Bytes top = RED + GREEN + BLUE, bottom = Bytes{1, 2, 3, 40, 50, 60, 70, 80, 90};
+    const std::string head = "P6\n3 2\n255\n";
+    writeFileBytes("in.ppm", Bytes(head.begin(), head.end()) + top + bottom);  // top row first
+    const struct {
+        const char* options;
+        int bitCount;
+        uint32_t compression;
+    } cases[] = {{"", 24, 0}, {"-alpha on", 32, 3}, {"-type palette", 4, 0}};
+    for (const auto& c : cases) {
+        const std::string command = std::string("convert in.ppm ") + c.options + " out.bmp";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string file = readTextFile(dir.file("out.bmp"));
+        const Bytes bytes(file.begin(), file.end());
+        BmpHeaderInfo info;
+        std::string message;
+        ASSERT_TRUE(inspectBmpMemory(bytes.data(), bytes.size(), &info, &message)) << message;
+        EXPECT_TRUE(info.headerSize == 124 && info.bitCount == c.bitCount && info.compression == c.compression)
+            << c.options << ": header " << info.headerSize << ", " << info.bitCount << " bits, " << info.compression;
+        EXPECT_EQ(decode(bytes).pixels, bottom + top) << c.options;
+    }
 }
 
 // The box falls back to standard error without a display, so the real
 // failure paths run in a child process: LoadDibImage reports and returns
-// nothing; an unreadable texture ends the program with status 0.
+// nothing, and so does the texture that needed it.
 TEST(BmpFilesDeathTest, FailuresAreShownAndAnUnreadableTextureIsReported) {
     TempDir dir;
-    EXPECT_EXIT((unsetenv("DISPLAY"), std::exit(LoadDibImage("none.bmp") == nullptr ? 3 : 4)), ::testing::ExitedWithCode(3),
-                "Failed to open DIB file none.bmp.");
+    EXPECT_EXIT((unsetenv("DISPLAY"), messageLog.reopen("messages.log"), std::exit(LoadDibImage("none.bmp") == nullptr ? 3 : 4)),
+                ::testing::ExitedWithCode(3), "Failed to open DIB file none.bmp.");
     TextureTable table;
-    EXPECT_EXIT((unsetenv("DISPLAY"), std::exit(loadTextureFile(table, "none.bmp", 0) ? 4 : 3)),
+    EXPECT_EXIT((unsetenv("DISPLAY"), messageLog.reopen("messages.log"), std::exit(loadTextureFile(table, "none.bmp", 0) ? 4 : 3)),
                 ::testing::ExitedWithCode(3), "Failed to open DIB file models/none.bmp.");
+    // The box may go unseen; the log keeps the reason, one line.
+    EXPECT_EQ(readTextFile(dir.file("messages.log")), "Error in LoadDibImage: Failed to open DIB file none.bmp.\n"
+                                                      "Error in LoadDibImage: Failed to open DIB file models/none.bmp.\n");
 }

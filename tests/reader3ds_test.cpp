@@ -207,6 +207,30 @@ TEST_F(ReaderTest, OnlyTheListedChunksCount) {
     EXPECT_EQ(logText(), "");
 }
 
+// A diffuse colour is the first colour sub-chunk of its chunk, of any kind:
+// floats become bytes (clamped, rounded, NaN as 0); a float colour too short
+// to hold three floats changes nothing. The walk goes on after it either way.
+TEST_F(ReaderTest, ColoursOfEachKindBecomeBytes) {
+    const struct {
+        Bytes colour;
+        const char* read;
+    } cases[] = {
+        {chunk(0x0010, f32s({1, 0.5f, 0.25f})), "255,128,64"},
+        {chunk(0x0013, f32s({0, 1, 0.2f})), "0,255,51"},  // gamma corrected floats
+        {chunk(0x0010, f32s({NAN, 2, -1})), "0,255,0"},
+        {chunk(0x0010, f32s({0.1f, 0.2f, 0.3f})) + chunk(0x0011, {4, 5, 6}), "26,51,77"},
+        {chunk(0x0012, {40, 50, 60}) + chunk(0x0013, f32s({1, 1, 1})), "40,50,60"},
+        {chunk(0x0010, f32s({1, 1})), "0,0,0"},
+        {chunk(0x0010, f32s({1, 1, 1, 1})), "255,255,255"},
+    };
+    for (const auto& c : cases) {
+        Model m;
+        ASSERT_TRUE(read(file(material("m", chunk(0xA020, c.colour) + map(0xA200, "after.bmp")) + triangle("t", {"m"})), m));
+        EXPECT_EQ(summary(m), std::string("[m ") + c.read + " after.bmp](t v3 f1 t0 m0 tex)") << (&c - cases);
+    }
+    EXPECT_EQ(logText(), "");
+}
+
 // A file above version 3 is read whole after one warning; files that cannot
 // be read leave the model empty. Messages built from long paths are cut.
 // The mesh data's first child is taken for the mesh version and skipped,
@@ -259,7 +283,7 @@ TEST_F(ReaderTest, PayloadsAndCountsAreCheckedAgainstTheData) {
     const std::string longName(400, 'n');
     Model m;
     ASSERT_TRUE(read(file(chunk(0xAFFF, chunk(0xA000, Bytes(longName.begin(), longName.end())) +  // no NUL at all
-                                        chunk(0xA020, chunk(0x0010, f32s({1, 0.5f, 0.25f})))) +  // 12 bytes where 3 fit
+                                        chunk(0xA020, chunk(0x0011, Bytes(12, 9)))) +  // 12 bytes where 3 fit
                           object(longName, chunk(0x4110, u16s({1}) + f32s({1, 2, 3}) + str("extra bytes after the vertices")) +
                                            chunk(0x4140, u16s({1}) + f32s({0.5f, 0.75f}) + str("more"))) +
                           object("bad", chunk(0x4110, u16s({500}) + f32s({0, 0, 0, 1, 0, 0, 0, 0, 1})) +  // 3 of 500

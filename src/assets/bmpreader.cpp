@@ -1,5 +1,12 @@
-// BMP reader: file header (optional), a 12- or 40-byte DIB header, palette,
-// then pixel data converted to tightly packed RGB rows, bottom row first.
+// BMP reader: file header (optional), a DIB header of 12, 40, 52, 56, 108 or
+// 124 bytes, palette, then pixel data converted to tightly packed RGB rows,
+// bottom row first.
+//
+// The longer headers are the 40-byte one plus colour masks (used for bit
+// fields; alpha is dropped), colour space, gamma and the place of an ICC
+// profile, none of which changes the RGB values: they are stepped over, and
+// a profile's offset is never followed, so pixels come only from where the
+// file header (or, without one, the headers and palette) put them.
 //
 // Supported: uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel (16 and 32
 // also with bit-field masks), RLE8 and RLE4, images stored top row first.
@@ -10,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/log.h"
 #include "assets/bytecursor.h"
 #include "assets/mappedfile.h"
 #include "platform/messagebox.h"
@@ -63,8 +71,15 @@ struct Channel {
     }
 };
 
+// Header sizes accepted: the old 12-byte form, the 40-byte one and its
+// extensions (masks at 52, alpha mask at 56, colour space and gamma at 108,
+// rendering intent and profile at 124).
+bool knownHeaderSize(uint32_t size) {
+    return size == 12 || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
 uint32_t paletteLength(const DibHeader& h) {
-    if (h.size == 40 && (h.coloursUsed & 0xFFFF) != 0) return h.coloursUsed & 0xFFFF;
+    if (h.size >= 40 && (h.coloursUsed & 0xFFFF) != 0) return h.coloursUsed & 0xFFFF;
     switch (h.bitCount) {
     case 1: return 2;
     case 4: return 16;
@@ -191,8 +206,9 @@ const char* readHeader(const uint8_t* data, size_t size, DibHeader& h, size_t& p
     in.skip(dibStart);
     if (in.remaining() < 4) return MSG_UNKNOWN_FORMAT;
     h.size = in.u32();
-    if (h.size != 12 && h.size != 40) return MSG_UNKNOWN_FORMAT;
+    if (!knownHeaderSize(h.size)) return MSG_UNKNOWN_FORMAT;
     if (in.remaining() < h.size - 4) return MSG_UNKNOWN_FORMAT;
+    const size_t headerEnd = dibStart + h.size;
     if (h.size == 12) {
         h.width = in.u16();
         h.height = in.u16();
@@ -208,9 +224,19 @@ const char* readHeader(const uint8_t* data, size_t size, DibHeader& h, size_t& p
         h.coloursUsed = in.u32();
         in.u32();  // colours important
     }
+    // From 52 bytes on the masks are part of the header; a 40-byte header
+    // with bit fields is followed by them.
+    uint32_t headerMasks[3] = {0, 0, 0};
+    if (h.size >= 52)
+        for (uint32_t& m : headerMasks) m = in.u32();
+    if (h.size > 40) in.skip(headerEnd - in.position());
     if (h.compression == BI_BITFIELDS) {
-        if (in.remaining() < 12) return MSG_CONVERSION;
-        for (int i = 0; i < 3; ++i) masks[i] = in.u32();
+        if (h.size >= 52) {
+            for (int i = 0; i < 3; ++i) masks[i] = headerMasks[i];
+        } else {
+            if (in.remaining() < 12) return MSG_CONVERSION;
+            for (int i = 0; i < 3; ++i) masks[i] = in.u32();
+        }
     } else if (h.bitCount == 16) {
         masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
     } else {
@@ -302,20 +328,23 @@ bool decodeBmpFile(const char* path, RgbImage* image, std::string* message) {
         if (message) *message = std::string("Failed to open DIB file ") + path + ".\n";
         return false;
     }
-    return decodeBmpMemory(file.data(), file.size(), image, message);
+    if (decodeBmpMemory(file.data(), file.size(), image, message)) return true;
+    // The box and the log show one file among many: say which.
+    if (message) *message += std::string(" (") + path + ")";
+    return false;
 }
 
 RgbImage* LoadDibImage(const char* path) {
-    RgbImage* image = new (std::nothrow) RgbImage;
     std::string message;
-    if (!image) {
-        showErrorBox(MSG_OUT_OF_MEMORY);
-        return nullptr;
-    }
-    if (!decodeBmpFile(path, image, &message)) {
-        delete image;
-        showErrorBox(message.c_str());
-        return nullptr;
-    }
-    return image;
+    RgbImage* image = new (std::nothrow) RgbImage;
+    if (!image) message = std::string(MSG_OUT_OF_MEMORY) + " (" + path + ")";
+    else if (decodeBmpFile(path, image, &message)) return image;
+    delete image;
+    // The box may go unseen (no display, or hidden behind a fullscreen
+    // window); the log keeps the reason, on one line.
+    std::string line = message;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    logError("LoadDibImage", line.c_str());
+    showErrorBox(message.c_str());
+    return nullptr;
 }

@@ -3,8 +3,8 @@
 #include <string>
 
 // The folder of the models, textures and point files.
-constexpr const char* MODELS_FOLDER = "models/";
+constexpr const char* MODELS_DIRECTORY = "models";
 
-// "models/" + fileName: the path under which a model, texture or point
-// file named by the program (or by a model) is opened.
-inline std::string modelPath(const char* fileName) { return std::string(MODELS_FOLDER) + fileName; }
+// "models/" + fileName: the path under which a model or point file named by
+// the program is opened.
+inline std::string modelPath(const char* fileName) { return std::string(MODELS_DIRECTORY) + "/" + fileName; }

@@ -41,6 +41,8 @@ constexpr uint16_t CHUNK_VERTICES = 0x4110;
 constexpr uint16_t CHUNK_FACES = 0x4120;
 constexpr uint16_t CHUNK_FACE_MATERIAL = 0x4130;
 constexpr uint16_t CHUNK_MAPPING = 0x4140;
+constexpr uint16_t CHUNK_COLOUR_FLOAT = 0x0010;         // three floats 0..1
+constexpr uint16_t CHUNK_COLOUR_LINEAR_FLOAT = 0x0013;  // the same, gamma corrected
 
 constexpr uint32_t HEADER_BYTES = 6;
 constexpr size_t NAME_BYTES = 255;  // every name field, NUL included
@@ -63,6 +65,14 @@ std::string formatPath(const char* format, const char* path) {
     char text[MESSAGE_BYTES];
     std::snprintf(text, sizeof text, format, path);
     return text;
+}
+
+// A float colour channel as a byte: 0..1 scaled and rounded, values outside
+// clamped, NaN as 0.
+uint8_t colourByte(float value) {
+    if (!(value > 0.0f)) return 0;
+    if (value >= 1.0f) return 255;
+    return static_cast<uint8_t>(value * 255.0f + 0.5f);
 }
 
 }  // namespace
@@ -270,9 +280,11 @@ void Reader3DS::Impl::readObjectChunks(Model& model, size_t object, Chunk& paren
     }
 }
 
-// Reads the first colour sub-chunk into `colour` (its first three bytes: red,
-// green, blue for a 24-bit colour). Later sub-chunks, such as the gamma
-// corrected colour, are left to the enclosing material walk, which skips them.
+// Reads the first colour sub-chunk into `colour`: a float colour (either
+// kind) as bytes, any other kind by its first three bytes (red, green, blue
+// for a 24-bit colour). A float colour cut short leaves the colour as it
+// was. Later sub-chunks, such as the gamma corrected colour, are left to the
+// enclosing material walk, which skips them.
 void Reader3DS::Impl::readDiffuseColour(Material& material, Chunk& chunk) {
     if (in.remaining() < HEADER_BYTES) {
         skipRest(chunk);
@@ -282,6 +294,18 @@ void Reader3DS::Impl::readDiffuseColour(Material& material, Chunk& chunk) {
     readChunkHeader(sub);
     chunk.bytesRead += sub.bytesRead;
     const uint32_t payload = sub.length > HEADER_BYTES ? sub.length - HEADER_BYTES : 0;
+    if (sub.id == CHUNK_COLOUR_FLOAT || sub.id == CHUNK_COLOUR_LINEAR_FLOAT) {
+        if (const uint8_t* p = payload >= 12 ? in.peek(12) : nullptr) {
+            for (int i = 0; i < 3; ++i) {
+                const uint32_t bits = ByteCursor::load32(p + 4 * i);
+                float value;
+                std::memcpy(&value, &bits, 4);
+                material.colour[i] = colourByte(value);
+            }
+        }
+        chunk.bytesRead += discard(payload);
+        return;
+    }
     uint8_t colour[3] = {material.colour[0], material.colour[1], material.colour[2]};
     const size_t kept = in.read(colour, payload < 3 ? payload : 3);
     std::memcpy(material.colour, colour, sizeof colour);

@@ -11,6 +11,7 @@
 
 #include "platform/log.h"
 #include "assets/bmpreader.h"
+#include "assets/filename.h"
 #include "assets/paths.h"
 
 bool loadTextureFile(TextureTable& table, const char* fileName, int slot) {
@@ -20,7 +21,8 @@ bool loadTextureFile(TextureTable& table, const char* fileName, int slot) {
         logError("loadTextureFile", text);
         return true;
     }
-    const std::string path = modelPath(fileName);
+    // Exporters name textures in their own case and with DOS separators.
+    const std::string path = resolveFileName(MODELS_DIRECTORY, fileName);
     const std::unique_ptr<RgbImage> image(LoadDibImage(path.c_str()));
     if (!image) return false;
 

@@ -30,8 +30,8 @@ std::vector<uint8_t> model3ds(bool textured, uint32_t version) {
     return bytes;
 }
 
-// A material with a diffuse colour and a gamma colour, two maps, and an
-// unlisted chunk: the walker's less common paths.
+// A material with a diffuse colour and a gamma colour, then one in floats,
+// two maps, and an unlisted chunk: the walker's less common paths.
 std::vector<uint8_t> oddMaterial() {
     ChunkWriter w;
     w.begin(0x4D4D);
@@ -49,6 +49,14 @@ std::vector<uint8_t> oddMaterial() {
     w.end();
     w.begin(0x0012);
     w.u8(4), w.u8(5), w.u8(6);
+    w.end();
+    w.end();
+    w.begin(0xA020);  // a second diffuse colour, in floats
+    w.begin(0x0010);
+    w.f32(0.25f), w.f32(0.5f), w.f32(1.0f);
+    w.end();
+    w.begin(0x0013);
+    w.f32(0.2f), w.f32(0.4f), w.f32(0.6f);
     w.end();
     w.end();
     w.begin(0xA200);
@@ -92,6 +100,37 @@ std::vector<uint8_t> bmp(int width, int height, uint16_t bits, uint32_t compress
     return w.bytes();
 }
 
+// A BMP with one of the longer headers (52, 56, 108 or 124 bytes): masks in
+// the header, the colour space and gamma fields after them, and for 124 an
+// embedded profile between the palette and the pixels that the header points at.
+std::vector<uint8_t> longHeaderBmp(uint32_t header, uint16_t bits, uint32_t compression,
+                                   const std::vector<uint32_t>& masks, const std::vector<uint8_t>& palette,
+                                   const std::vector<uint8_t>& pixels) {
+    const std::vector<uint8_t> profile = header == 124 ? std::vector<uint8_t>(48, 0x61) : std::vector<uint8_t>();
+    const uint32_t profileAt = header + uint32_t(palette.size());
+    const uint32_t start = 14 + profileAt + uint32_t(profile.size());
+    ChunkWriter w;
+    w.u8('B'), w.u8('M');
+    w.u32(start + uint32_t(pixels.size()));
+    w.u32(0);
+    w.u32(start);
+    w.u32(header);
+    w.u32(2), w.u32(2), w.u16(1), w.u16(bits);
+    w.u32(compression), w.u32(0), w.u32(2835), w.u32(2835), w.u32(uint32_t(palette.size() / 4)), w.u32(0);
+    uint32_t written = 40;
+    for (uint32_t m : masks) w.u32(m), written += 4;
+    if (header >= 108) {
+        w.u8('B'), w.u8('G'), w.u8('R'), w.u8('s'), written += 4;  // colour space
+        while (written < 108) w.u32(0), written += 4;            // end points, gamma
+    }
+    if (header == 124) w.u32(4), w.u32(profileAt), w.u32(uint32_t(profile.size())), w.u32(0), written += 16;
+    while (written < header) w.u32(0), written += 4;
+    w.raw(palette.data(), palette.size());
+    w.raw(profile.data(), profile.size());
+    w.raw(pixels.data(), pixels.size());
+    return w.bytes();
+}
+
 bool save(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (writeFileBytes(path, bytes)) return true;
     std::fprintf(stderr, "fuzz_seeds: cannot write %s\n", path.c_str());
@@ -131,6 +170,15 @@ int main(int argc, char** argv) {
               bmp(2, 1, 16, 3, false, {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, {0xE0, 0x07, 0x10, 0x84})) && ok;
     ok = save(dir + "/bmp/rgb32.bmp", bmp(2, 1, 32, 0, false, {}, {1, 2, 3, 0, 4, 5, 6, 0})) && ok;
     ok = save(dir + "/bmp/topdown.bmp", bmp(1, -2, 24, 0, false, {}, {1, 2, 3, 0, 4, 5, 6, 0})) && ok;
+    const std::vector<uint8_t> rows32 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    ok = save(dir + "/bmp/v2fields32.bmp", longHeaderBmp(52, 32, 3, {0xFF0000, 0xFF00, 0xFF}, {}, rows32)) && ok;
+    ok = save(dir + "/bmp/v3fields16.bmp", longHeaderBmp(56, 16, 3, {0xF800, 0x07E0, 0x001F, 0}, {},
+                                                         {0xE0, 0x07, 0x10, 0x84, 0, 0, 0x1F, 0, 0, 0, 0, 0})) && ok;
+    ok = save(dir + "/bmp/v4pal8.bmp", longHeaderBmp(108, 8, 0, {0, 0, 0, 0}, palette16, {0, 1, 0, 0, 2, 3, 0, 0})) && ok;
+    ok = save(dir + "/bmp/v5rgb24.bmp", longHeaderBmp(124, 24, 0, {0xFF0000, 0xFF00, 0xFF, 0}, {},
+                                                      {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0})) && ok;
+    ok = save(dir + "/bmp/v5alpha32.bmp",
+              longHeaderBmp(124, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {}, rows32)) && ok;
     std::vector<uint8_t> oldPalette;
     for (int i = 0; i < 256; ++i) oldPalette.insert(oldPalette.end(), {uint8_t(i), uint8_t(255 - i), 7});
     ok = save(dir + "/bmp/old8.bmp", bmp(2, 2, 8, 0, true, oldPalette, {0, 1, 0, 0, 2, 3, 0, 0})) && ok;
