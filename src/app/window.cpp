@@ -15,6 +15,7 @@ double fieldOfView = 90.0;
 double sceneNear = 1.0;
 double sceneFar = 10000.0;
 Light* sceneLight = nullptr;
+bool soundMuted = false;
 
 namespace {
 // The title, loading and closing screens are drawn between these planes; with
@@ -46,7 +47,9 @@ void Light::getPosition(float out[3]) const {
 
 void initDemo() {
     // The music starts before the title's models load, so it plays during it.
-    if (music.init("sound/rage.mp3")) {
+    if (soundMuted) {
+        // --mute: the sound library is never opened, so there is nothing to report
+    } else if (music.init("sound/rage.mp3")) {
         music.play();
     } else {
         std::printf("error initializing sound...\n");

@@ -25,6 +25,9 @@ extern double sceneNear;      // near plane outside the title state, 1
 extern double sceneFar;       // far plane outside the title state, 10000
 extern Light* sceneLight;     // the current light; its replacer deletes it
 
+// Set before initDemo to run without opening sound at all (--mute).
+extern bool soundMuted;
+
 // One-time initialisation after the window exists: music, title light,
 // title lettering, title OpenGL state.
 void initDemo();
