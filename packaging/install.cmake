@@ -25,6 +25,10 @@ if(QUELM_DATA AND NOT QUELM_FUZZ)
   # Only what the program reads: a messages.log left by ./demo.sh stays behind.
   install(DIRECTORY ${PROJECT_BINARY_DIR}/data/models ${PROJECT_BINARY_DIR}/data/sound
           DESTINATION ${CMAKE_INSTALL_DATADIR}/quelm)
+  foreach(size 48 128 256)
+    install(FILES ${PROJECT_BINARY_DIR}/icons/quelm-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quelm.png)
+  endforeach()
 endif()
 
 install(FILES ${QUELM_PACKAGING_DIR}/quelm.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -25,6 +25,10 @@ for file in bin/quelm bin/quelm-info share/quelm/models/schrift/quelm.3ds share/
     share/applications/quelm.desktop share/man/man6/quelm.6.gz share/doc/quelm/README.md; do
     [ -s "$PREFIX/$file" ] || fail "not installed: $file"
 done
+for size in 48 128 256; do
+    icon="$PREFIX/share/icons/hicolor/${size}x${size}/apps/quelm.png"
+    [ "$(identify -format '%m %wx%h' "$icon" 2>&1)" = "PNG ${size}x${size}" ] || fail "$icon is not a ${size} px PNG"
+done
 validation="$(desktop-file-validate "$PREFIX/share/applications/quelm.desktop" 2>&1)" ||
     fail "the desktop entry does not validate: $validation"
 page="$(MANWIDTH=80 man --warnings -l "$PREFIX/share/man/man6/quelm.6.gz" 2>"$E2E_TMP/man.txt")" ||
