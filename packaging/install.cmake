@@ -8,6 +8,8 @@
 #   share/doc/quelm/                   README, copyright, changelog
 set(QUELM_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(QUELM_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
+set(QUELM_MAINTAINER "quelm maintainers <maintainers@users.noreply.c-seed-a8df332c.example>"
+    CACHE STRING "Maintainer named in the package and its changelog")
 
 # Installed directories get the usual modes whatever the umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -37,8 +39,9 @@ install(FILES ${QUELM_PACKAGING_DIR}/quelm.desktop DESTINATION ${CMAKE_INSTALL_D
 # no name or time stamp, so the same input gives the same bytes).
 configure_file(${QUELM_PACKAGING_DIR}/quelm.6.in ${QUELM_PACKAGING_OUT}/quelm.6 @ONLY)
 configure_file(${QUELM_PACKAGING_DIR}/quelm-info.1.in ${QUELM_PACKAGING_OUT}/quelm-info.1 @ONLY)
+configure_file(${QUELM_PACKAGING_DIR}/changelog.in ${QUELM_PACKAGING_OUT}/changelog @ONLY)
 set(QUELM_GZIPPED)
-foreach(file quelm.6 quelm-info.1)
+foreach(file quelm.6 quelm-info.1 changelog)
   add_custom_command(OUTPUT ${QUELM_PACKAGING_OUT}/${file}.gz
                      COMMAND sh -c "gzip -9 -n -c '${file}' > '${file}.gz'"
                      DEPENDS ${QUELM_PACKAGING_OUT}/${file}
@@ -48,5 +51,28 @@ endforeach()
 add_custom_target(packaging-docs ALL DEPENDS ${QUELM_GZIPPED})
 install(FILES ${QUELM_PACKAGING_OUT}/quelm.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${QUELM_PACKAGING_OUT}/quelm-info.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${QUELM_PACKAGING_DIR}/copyright ${QUELM_PACKAGING_OUT}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_COMPONENTS_ALL common games)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)  # one package of both
+set(CPACK_PACKAGE_NAME quelm)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${QUELM_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time 3D demo with music")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A title of 3D lettering flies in over a backdrop; the scene then loads
+behind an animated loading screen, and two characters ride spline paths
+over a terrain under a sky, casting stencil shadows and leaving fading
+trails, while a camera flies past them. OpenGL 1.1 through freeglut, music
+through SDL2_mixer; every model, texture and the music are made by the
+project's own generator.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # quelm_VERSION_amd64.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
