@@ -3,7 +3,8 @@
 # prefix puts every file where a desktop looks for it (the desktop entry
 # validates, the icons have their sizes, the manual page renders), and the
 # installed program, started from an unrelated working directory with
-# --windowed, shows no question, finds its installed data, runs through the
+# --windowed --mute, shows no question, opens no sound (an audio driver that
+# does not exist would be reported), finds its installed data, runs through the
 # title, the scene and the closing screen, and ends with status 0, its log in
 # $XDG_STATE_HOME/quelm and nowhere else.
 #
@@ -46,8 +47,9 @@ export XDG_STATE_HOME="$E2E_TMP/state"
 unset QUELM_DATA
 [ "$("$QUELM_BIN" --version)" = "$("$BUILD_DIR/quelm" --version)" ] || fail "the installed program's --version differs"
 
+export SDL_AUDIODRIVER=quelm-no-such-driver
 start_xvfb 1024x768x24
-start_quelm --windowed
+start_quelm --windowed --mute
 wait_window 60
 [ -z "$(window_by_title "Switch to FullScreen?")" ] || fail "the question was asked despite --windowed"
 geometry="$(window_geometry)"
@@ -72,6 +74,7 @@ press Escape
 wait_exit 40
 [ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS"
 
+grep -q -i 'initializing' "$E2E_TMP/stdout.txt" && fail "--mute still tried the sound: $(grep -i initializing "$E2E_TMP/stdout.txt")"
 log="$XDG_STATE_HOME/quelm/messages.log"
 [ -f "$log" ] || fail "no log in the state directory ($log)"
 grep -q '^Error' "$log" && fail "the log has errors: $(grep '^Error' "$log" | head -n 3)"
