@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what is needed (installing missing Debian packages first) and starts
-# the demo in build/data, where its models and music live.
+# the demo in build/data, where its models and music live. Arguments go to the
+# demo (./demo.sh --windowed).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 ROOT="$(pwd)"
@@ -17,4 +18,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 cd build/data
-exec "$ROOT/build/quelm"
+exec "$ROOT/build/quelm" "$@"

@@ -44,7 +44,7 @@ TEST_F(SkyTerrainTest, SkyDrawsItsColoursAndTexturesUnlitAndLeavesTheCallersStat
                                                           {quadObject("left", "red", -100, -100, 0, 100),
                                                            quadObject("right", "dome", 0, -100, 100, 100, true)})));
     Sky sky;
-    sky.loadTextures();
+    ASSERT_TRUE(sky.loadTextures());
     sky.buildDisplayList();
 
     for (bool lit : {true, false}) {
@@ -68,7 +68,7 @@ TEST_F(SkyTerrainTest, MissingSkyModelLogsOneErrorAndDrawsNothing) {
     const std::string text = flushedLog(dir);
     EXPECT_EQ(countOf(text, "Error in Import3DS: "), 1);
     EXPECT_NE(text.find("models/sky.3ds"), std::string::npos) << text;
-    sky.loadTextures();
+    ASSERT_TRUE(sky.loadTextures());
     sky.buildDisplayList();
     const std::vector<unsigned char> empty = readFrame();
     sky.draw();
@@ -78,7 +78,7 @@ TEST_F(SkyTerrainTest, MissingSkyModelLogsOneErrorAndDrawsNothing) {
 TEST_F(SkyTerrainTest, TerrainReadsItsFileAndFollowsTheCallersLighting) {
     ASSERT_TRUE(writeSquare("models/terrain.3DS", "ground", {200, 10, 10}, 100));
     Terrain terrain;
-    terrain.loadTextures();
+    ASSERT_TRUE(terrain.loadTextures());
     terrain.buildDisplayList();
     terrain.draw();  // unlit and untextured it is plain white: it uses no colours
     EXPECT_TRUE(pixelIs(400, 300, {255, 255, 255}));

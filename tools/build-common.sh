@@ -13,6 +13,7 @@ QUELM_PACKAGES=(
     xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox
     clang libclang-rt-14-dev
     lib3ds-dev libassimp-dev libstb-dev
+    libpng-dev dpkg-dev desktop-file-utils man-db lintian
 )
 
 QUELM_JOBS="${QUELM_JOBS:-$(nproc 2>/dev/null || echo 2)}"
@@ -34,17 +35,36 @@ ensure_packages() {
     done
     ((${#missing[@]} == 0)) && return 0
 
-    say "installing missing packages: ${missing[*]}"
     local sudo=()
     if [ "$(id -u)" != 0 ]; then
-        command -v sudo >/dev/null || { say "not root and no sudo: install them as root first"; return 1; }
+        command -v sudo >/dev/null || { say "not root and no sudo: install them as root first: ${missing[*]}"; return 1; }
         sudo=(sudo)
     fi
-    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-        say "package installation failed"
-        return 1
+    # One line per step; apt's own output goes to the log, shown on failure.
+    local log="${QUELM_APT_LOG:-build/apt.log}"
+    mkdir -p "$(dirname "$log")" && : >"$log" || log=/dev/null
+    apt_step "updating the package lists" "$log" \
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q || return 1
+    local count="${#missing[@]} packages"
+    ((${#missing[@]} == 1)) && count="1 package"
+    apt_step "installing $count: ${missing[*]}" "$log" \
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Prints "WHAT ... done" or "WHAT ... failed" and the end of LOG, to which
+# the command's output is appended.
+apt_step() {
+    local what="$1" log="$2"
+    shift 2
+    printf '[%s] %s ... ' "$(basename "$0")" "$what"
+    if "$@" </dev/null >>"$log" 2>&1; then
+        echo done
+        return 0
     fi
+    echo failed
+    say "last lines of $log:"
+    tail -n 40 "$log"
+    return 1
 }
 
 # Runs "$@" with its output in LOG; on failure shows the end of LOG.

@@ -11,7 +11,6 @@
 // still shown, and the exit status is 1. The readers report through the
 // message log; this tool writes no "messages.log" and prints their lines
 // after the summary of the file they belong to.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -21,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/log.h"
 #include "assets/bmpreader.h"
 #include "assets/reader3ds.h"
 #include "motion/pointfile.h"
@@ -210,19 +208,9 @@ int usage() {
     return 2;
 }
 
-// The program's log opens "messages.log" for appending while statics are
-// built, before main runs; close it, and remove the file when it is empty,
-// which means that opening just created it (appending never empties one).
-void leaveNoLogBehind() {
-    messageLog.reopen(nullptr);
-    struct stat st;
-    if (::stat("messages.log", &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink("messages.log");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    leaveNoLogBehind();
     if (argc < 2) return usage();
     bool allRead = true;
     const char* ppm = nullptr;

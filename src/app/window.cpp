@@ -20,9 +20,11 @@ constexpr double TITLE_NEAR = 10.0;
 constexpr double TITLE_FAR = 800.0;
 }  // namespace
 
-void initDemo() {
+void initDemo(bool withSound) {
     // The music starts before the title's models load, so it plays during it.
-    if (music.init(MUSIC_TRACK)) {
+    if (!withSound) {
+        // --mute: the sound library is never opened, so there is nothing to report
+    } else if (music.init(MUSIC_TRACK)) {
         music.play();
     } else {
         std::printf("error initializing sound...\n");

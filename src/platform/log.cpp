@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-MessageLog messageLog;
+MessageLog messageLog(nullptr);
 
 MessageLog::MessageLog(const char* path) { reopen(path); }
 
@@ -11,9 +11,10 @@ MessageLog::~MessageLog() {
     file = nullptr;
 }
 
-void MessageLog::reopen(const char* path) {
+bool MessageLog::reopen(const char* path) {
     if (file) std::fclose(file);
     file = path ? std::fopen(path, "a") : nullptr;
+    return file != nullptr;
 }
 
 // One fprintf per line: the stream's own lock keeps a line whole when the

@@ -15,8 +15,8 @@ public:
     void info(const char* operation, const char* message);
 
     // Closes the current file and appends to `path` from now on; null means
-    // write no file at all (tools that must leave no log behind use this).
-    void reopen(const char* path);
+    // write no file at all. True when `path` was opened.
+    bool reopen(const char* path);
 
     MessageLog(const MessageLog&) = delete;
     MessageLog& operator=(const MessageLog&) = delete;
@@ -25,7 +25,9 @@ private:
     std::FILE* file = nullptr;  // null when the file could not be opened
 };
 
-// The program's one log, opened by static initialisation before main.
+// The program's one log. It starts closed, so that tools and tests write no
+// file unless they open one; the program opens it once it knows where its
+// files are.
 extern MessageLog messageLog;
 
 // Print "Error in %s: %s\n" (or Warning, Info) to standard output, then

@@ -5,7 +5,8 @@
 #                              temporary directory, clean up at exit
 #   start_xvfb [WxHxD]         private X server; exports DISPLAY
 #   make_workdir               working directory with models/ and sound/ of DATA_DIR
-#   start_quelm                start the program there (stdout, stderr captured)
+#   start_quelm [ARG...]       start the program there with ARGs (stdout,
+#                              stderr captured)
 #   answer_no / answer_yes     answer the fullscreen question (Escape / Return)
 #   wait_window [SECONDS]      wait for the program's window; sets QUELM_WINDOW
 #   window_geometry            print "WIDTHxHEIGHT+X+Y" of QUELM_WINDOW
@@ -129,10 +130,10 @@ start_quelm() {
     [ -n "${QUELM_WORKDIR:-}" ] || make_workdir
     # tee passes output on as it comes, partial lines too, so stdout.txt
     # shows what the program printed the moment it did.
-    (cd "$QUELM_WORKDIR" && exec "$QUELM_BIN" </dev/null 2>"$E2E_TMP/stderr.txt" \
+    (cd "$QUELM_WORKDIR" && exec "$QUELM_BIN" "$@" </dev/null 2>"$E2E_TMP/stderr.txt" \
         > >(tee "$E2E_TMP/stdout.txt" | stamp_lines >"$E2E_TMP/stdout-times.txt")) &
     QUELM_PID=$!
-    e2e_log "started $QUELM_BIN (pid $QUELM_PID) in $QUELM_WORKDIR"
+    e2e_log "started $QUELM_BIN $* (pid $QUELM_PID) in $QUELM_WORKDIR"
 }
 
 quelm_running() { [ -n "$QUELM_PID" ] && kill -0 "$QUELM_PID" 2>/dev/null; }

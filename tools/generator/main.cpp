@@ -1,14 +1,17 @@
-// quelm-gen OUTDIR: writes every file the demo reads, under OUTDIR:
+// quelm-gen OUTDIR [ICONDIR]: writes every file the demo reads, under OUTDIR:
 //   models/schrift/  the eleven lettering models
 //   models/          the two vehicles, terrain, sky, their textures, the
 //                    backdrop and the three point files
 //   sound/rage.mp3   the music
+// and, when ICONDIR is given, the program's icons there (quelm-SIZE.png),
+// kept apart because they are installed elsewhere than the data.
 // The output depends on nothing but this program: the same bytes every run.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "backdrop.h"
+#include "icon.h"
 #include "landscape.h"
 #include "lettering.h"
 #include "music.h"
@@ -16,16 +19,18 @@
 #include "vehicle.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argc > 0 ? argv[0] : "quelm-gen");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTDIR [ICONDIR]\n", argc > 0 ? argv[0] : "quelm-gen");
         return 2;
     }
     const std::string out = argv[1];
+    const std::string icons = argc == 3 ? argv[2] : "";
     std::error_code ec;
-    for (const char* dir : {"/models/schrift", "/sound"}) {
-        std::filesystem::create_directories(out + dir, ec);
+    for (const std::string& dir : {out + "/models/schrift", out + "/sound", icons}) {
+        if (dir.empty()) continue;
+        std::filesystem::create_directories(dir, ec);
         if (ec) {
-            std::fprintf(stderr, "quelm-gen: cannot create %s%s: %s\n", out.c_str(), dir, ec.message().c_str());
+            std::fprintf(stderr, "quelm-gen: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
             return 1;
         }
     }
@@ -48,6 +53,10 @@ int main(int argc, char** argv) {
         }
     }
     std::string error;
+    if (!icons.empty() && !writeIcons(icons, &error)) {
+        std::fprintf(stderr, "quelm-gen: icons: %s\n", error.c_str());
+        return 1;
+    }
     if (!writeMusicTrack(out + "/sound/rage.mp3", &error)) {
         std::fprintf(stderr, "quelm-gen: music: %s\n", error.c_str());
         return 1;

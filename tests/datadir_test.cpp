@@ -1,0 +1,150 @@
+// Where the demo's files and its log are looked for, in temporary
+// directories: each place in its order, the installed directory found from
+// the program's own place, the log sent to the state directory when the data
+// directory cannot take it, and the message when nothing is found.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/datadir.h"
+#include "support/tempdir.h"
+
+namespace {
+
+void makeDir(const std::string& path) { std::filesystem::create_directories(path); }
+
+// A tree of candidate places: with/models, without/, and a state directory.
+struct Places {
+    TempDir temp;
+    std::string with = temp.file("with"), other = temp.file("other"), without = temp.file("without");
+    Places() {
+        makeDir(with + "/models");
+        makeDir(other + "/models");
+        makeDir(without);
+    }
+};
+
+TEST(DataDir, EachPlaceInItsOrder) {
+    Places p;
+    const std::string missing = p.temp.file("missing");
+    struct Case {
+        const char* what;
+        DataSearch search;
+        std::string dir;
+        DataSource source;
+    };
+    const Case cases[] = {
+        {"option first", {p.with, p.other, p.other, {p.other}}, p.with, DataSource::OPTION},
+        {"option relative to the working dir", {"../with/", "", p.without, {}}, p.with, DataSource::OPTION},
+        {"environment next", {"", p.with, p.other, {p.other}}, p.with, DataSource::ENVIRONMENT},
+        {"working dir with models", {"", "", p.with, {p.other}}, p.with, DataSource::WORKING_DIR},
+        {"installed when the working dir has none", {"", "", p.without, {missing, p.other, p.with}}, p.other,
+         DataSource::INSTALLED},
+    };
+    for (const Case& c : cases) {
+        const DataChoice choice = findDataDir(c.search);
+        ASSERT_TRUE(choice.found) << c.what << ": " << choice.error;
+        EXPECT_EQ(choice.dir, c.dir) << c.what;
+        EXPECT_EQ(choice.source, c.source) << c.what;
+    }
+}
+
+// A place the user named is not second-guessed; otherwise every place looked
+// at is named, in order.
+TEST(DataDir, NothingFoundNamesThePlaces) {
+    Places p;
+    const std::string missing = p.temp.file("missing");
+    struct Case {
+        const char* what;
+        DataSearch search;
+        std::vector<std::string> named;
+    };
+    const Case cases[] = {
+        {"option without models", {p.without, p.with, p.with, {p.with}}, {"no models/ in " + p.without + " (--data)"}},
+        {"environment without models", {"", missing, p.with, {}}, {"no models/ in " + missing + " ($QUELM_DATA)"}},
+        {"nowhere",
+         {"", "", p.without, {missing, p.temp.file("nothing/share/quelm")}},
+         {"cannot find the demo's files", p.without + " (the working directory)\n",
+          missing + " (the installed data)\n", p.temp.file("nothing/share/quelm") + " (the installed data)\n",
+          "--data DIR or $QUELM_DATA"}},
+    };
+    for (const Case& c : cases) {
+        const DataChoice choice = findDataDir(c.search);
+        EXPECT_FALSE(choice.found) << c.what;
+        size_t at = 0;
+        for (const std::string& text : c.named) {
+            const size_t found = choice.error.find(text, at);
+            EXPECT_NE(found, std::string::npos) << c.what << ": '" << text << "' in order in\n" << choice.error;
+            if (found != std::string::npos) at = found;
+        }
+    }
+}
+
+TEST(DataDir, InstalledPlacesFollowTheProgram) {
+    using Dirs = std::vector<std::string>;
+    EXPECT_EQ(installedDataDirs("/opt/q/bin/quelm", "../share/quelm", "/usr/local/share/quelm"),
+              (Dirs{"/opt/q/share/quelm", "/usr/local/share/quelm"}));
+    EXPECT_EQ(installedDataDirs("/usr/bin/quelm", "../share/quelm", "/usr/share/quelm/"), (Dirs{"/usr/share/quelm"}));
+    EXPECT_EQ(installedDataDirs("", "../share/quelm", "/usr/share/quelm"), (Dirs{"/usr/share/quelm"}));
+    EXPECT_EQ(installedDataDirs("quelm", "../share/quelm", ""), Dirs{});
+    // The running test program's own path.
+    const std::string self = executablePath();
+    ASSERT_FALSE(self.empty());
+    EXPECT_EQ(self.front(), '/');
+    EXPECT_EQ(self.substr(self.rfind('/') + 1), "datadir_test");
+}
+
+DataChoice found(const std::string& dir, DataSource source) {
+    DataChoice choice;
+    choice.found = true;
+    choice.dir = dir;
+    choice.source = source;
+    return choice;
+}
+
+TEST(LogFile, TheDataDirectoryWhenItCanTakeItElseTheStateDirectory) {
+    Places p;
+    const std::string state = p.temp.file("state");
+    const std::string home = p.temp.file("home");
+    struct Case {
+        const char* what;
+        DataChoice data;
+        std::string xdg;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"writable working dir", found(p.with, DataSource::WORKING_DIR), state, p.with + "/messages.log"},
+        {"writable --data dir", found(p.other, DataSource::OPTION), state, p.other + "/messages.log"},
+        // /proc takes no new files from anybody, root included.
+        {"read-only data dir", found("/proc", DataSource::WORKING_DIR), state, state + "/quelm/messages.log"},
+        {"installed, even when writable", found(p.with, DataSource::INSTALLED), state + "/a/b",
+         state + "/a/b/quelm/messages.log"},
+        {"no XDG_STATE_HOME", found("/proc", DataSource::ENVIRONMENT), "", home + "/.local/state/quelm/messages.log"},
+        {"relative XDG_STATE_HOME is ignored", found("/proc", DataSource::OPTION), "rel",
+         home + "/.local/state/quelm/messages.log"},
+    };
+    for (const Case& c : cases) {
+        const LogChoice log = chooseLogFile(c.data, c.xdg, home);
+        EXPECT_EQ(log.path, c.path) << c.what << ": " << log.error;
+        struct stat info {};
+        EXPECT_EQ(stat(c.path.c_str(), &info), 0) << c.what << ": the file can be appended to";
+    }
+    struct stat info {};
+    EXPECT_NE(stat("/proc/messages.log", &info), 0);
+}
+
+TEST(LogFile, NoPlaceForTheLogIsSaid) {
+    const DataChoice data = found("/proc", DataSource::WORKING_DIR);
+    const LogChoice nowhere = chooseLogFile(data, "", "");
+    EXPECT_EQ(nowhere.path, "");
+    EXPECT_EQ(nowhere.error, "neither $XDG_STATE_HOME nor $HOME names a directory for the log");
+    const LogChoice blocked = chooseLogFile(data, "/proc/quelm-state", "");
+    EXPECT_EQ(blocked.path, "");
+    EXPECT_EQ(blocked.error.rfind("cannot create /proc/quelm-state/quelm: ", 0), 0u) << blocked.error;
+}
+
+}  // namespace
