@@ -13,6 +13,7 @@ QUELM_PACKAGES=(
     xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox
     clang libclang-rt-14-dev
     lib3ds-dev libassimp-dev libstb-dev
+    libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev libegl-dev
 )
 
 QUELM_JOBS="${QUELM_JOBS:-$(nproc 2>/dev/null || echo 2)}"
