@@ -1,0 +1,107 @@
+// The offscreen OpenGL context with no display at all: it clears, keeps a
+// stencil, reads back, and draws the demo's bitmap text without GLUT.
+#include "capture/bitmapfont.h"
+#include "capture/offscreen.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int WIDTH = 160, HEIGHT = 120;
+
+std::vector<unsigned char> readBack() {
+    std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+const unsigned char* pixel(const std::vector<unsigned char>& rgb, int x, int y) { return &rgb[(y * WIDTH + x) * 3]; }
+
+class Offscreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unsetenv("DISPLAY");
+        ASSERT_TRUE(context.create(WIDTH, HEIGHT)) << context.error();
+        glViewport(0, 0, WIDTH, HEIGHT);
+    }
+    OffscreenContext context;
+};
+
+TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADisplay) {
+    GLint stencilBits = 0, depthBits = 0;
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_GE(stencilBits, 8);
+    EXPECT_GE(depthBits, 24);
+
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Mark the left half in the stencil only, then paint where it is marked.
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 0xff);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glRectf(-1.0f, -1.0f, 0.0f, 1.0f);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilFunc(GL_EQUAL, 1, 0xff);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    glRectf(-1.0f, -1.0f, 1.0f, 1.0f);
+    glDisable(GL_STENCIL_TEST);
+    ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    const std::vector<unsigned char> rgb = readBack();
+    const unsigned char* left = pixel(rgb, WIDTH / 4, HEIGHT / 2);
+    const unsigned char* right = pixel(rgb, 3 * WIDTH / 4, HEIGHT / 2);
+    EXPECT_EQ((std::vector<int>{left[0], left[1], left[2]}), (std::vector<int>{255, 255, 0}));
+    EXPECT_NEAR(right[0], 51, 1);
+    EXPECT_NEAR(right[1], 102, 1);
+    EXPECT_NEAR(right[2], 153, 1);
+}
+
+TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
+    ASSERT_TRUE(bitmapFontAvailable());
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, WIDTH, 0, HEIGHT, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(1, 0, 0);
+    drawBitmapString(10, 50, 0, "Waiting...");
+
+    const std::vector<unsigned char> rgb = readBack();
+    int red = 0, other = 0, right = 0;
+    for (int y = 0; y < HEIGHT; ++y)
+        for (int x = 0; x < WIDTH; ++x) {
+            const unsigned char* p = pixel(rgb, x, y);
+            if (p[0] == 255 && p[1] == 0 && p[2] == 0) {
+                ++red;
+                right = std::max(right, x);
+                EXPECT_GE(x, 10);
+                EXPECT_TRUE(y >= 45 && y < 50 + 18) << "at y " << y;
+            } else if (p[0] || p[1] || p[2]) {
+                ++other;
+            }
+        }
+    EXPECT_GT(red, 150);
+    EXPECT_EQ(other, 0);
+    EXPECT_GT(right, 10 + 60);  // ten glyphs of 18-point text
+}
+
+TEST(OffscreenContext, RefusesImpossibleSizesWithAReason) {
+    OffscreenContext context;
+    EXPECT_FALSE(context.create(0, 100));
+    EXPECT_NE(context.error().find("0x100"), std::string::npos) << context.error();
+    EXPECT_FALSE(context.makeCurrent());
+}
+
+}  // namespace
