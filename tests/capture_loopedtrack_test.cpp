@@ -37,7 +37,7 @@ void writeWav(const std::string& path, int rate, int channels, const std::vector
     u16(16);
     std::fwrite("data", 1, 4, f);
     u32(bytes);
-    std::fwrite(samples.data(), 2, samples.size(), f);
+    if (!samples.empty()) std::fwrite(samples.data(), 2, samples.size(), f);
     std::fclose(f);
 }
 
