@@ -51,6 +51,7 @@ struct Decoded {
     int64_t audioFrames = 0;
     double audioPeak = 0;
     double videoStart = 1e9, videoEnd = 0, audioStart = 1e9, audioEnd = 0;  // seconds
+    double audioDeclared = 0;  // the sound's length as the container states it
     bool ok = false;
 };
 
@@ -72,6 +73,8 @@ Decoded decodeFile(const std::string& path) {
             out.frameRate = format->streams[i]->avg_frame_rate;
         } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
             out.audioRate = par->sample_rate;
+            if (format->streams[i]->duration > 0)
+                out.audioDeclared = static_cast<double>(format->streams[i]->duration) * av_q2d(format->streams[i]->time_base);
             out.audioChannels = par->ch_layout.nb_channels;
         }
     }
@@ -176,10 +179,14 @@ TEST_P(VideoClip, ReadsBackWithEveryFrameTheSizeRatesPictureAndSound) {
     // Sound beside the pictures from start to end. MP4 hides the AAC
     // encoder's 1024 priming samples by an edit list; Matroska keeps them and
     // starts the pictures 23 ms later instead, which keeps the same sync. The
-    // last block of 1024 samples is padded with silence in both.
+    // last block of 1024 samples is padded with silence in both; MP4 states
+    // the true length, for players that cut there.
     EXPECT_NEAR(clip.videoEnd - clip.videoStart, static_cast<double>(FRAMES) / FPS, 1e-3);  // Matroska: whole ms
     EXPECT_NEAR(clip.audioStart, clip.videoStart, 1.0 / FPS);
     EXPECT_NEAR(clip.audioEnd, clip.videoEnd, 1.0 / FPS);
+    if (containerForPath(GetParam()) == "mp4") {
+        EXPECT_NEAR(clip.audioDeclared, static_cast<double>(FRAMES) / FPS, 1.0 / RATE);
+    }
     EXPECT_NEAR(clip.audioPeak, 0.5, 0.1);
 
     // Upright (red above blue), in order (the bar where that frame put it).
