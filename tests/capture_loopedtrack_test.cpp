@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -20,25 +19,15 @@ namespace {
 
 // A PCM WAV file of interleaved 16-bit samples.
 void writeWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
     const auto bytes = static_cast<uint32_t>(samples.size() * 2);
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + bytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(static_cast<uint16_t>(channels));
-    u32(static_cast<uint32_t>(rate));
-    u32(static_cast<uint32_t>(rate * channels * 2));
-    u16(static_cast<uint16_t>(channels * 2));
-    u16(16);
-    std::fwrite("data", 1, 4, f);
-    u32(bytes);
-    if (!samples.empty()) std::fwrite(samples.data(), 2, samples.size(), f);
-    std::fclose(f);
+    const auto frameBytes = static_cast<uint16_t>(channels * 2);
+    const uint32_t format[] = {16, 1u | uint32_t(channels) << 16, uint32_t(rate), uint32_t(rate) * frameBytes,
+                               frameBytes | 16u << 16};
+    std::ofstream out(path, std::ios::binary);
+    const uint32_t riffSize = 36 + bytes;
+    out.write("RIFF", 4).write(reinterpret_cast<const char*>(&riffSize), 4).write("WAVEfmt ", 8);
+    out.write(reinterpret_cast<const char*>(format), sizeof format).write("data", 4);
+    out.write(reinterpret_cast<const char*>(&bytes), 4).write(reinterpret_cast<const char*>(samples.data()), bytes);
 }
 
 TEST(AudioPerFrame, EveryFrameGetsItsShareAndWholeSecondsAddUpExactly) {
@@ -107,10 +96,7 @@ TEST(LoopedTrack, ConvertsOtherRatesAndMonoToTheOutputFormat) {
 TEST(LoopedTrack, SaysWhyAFileGivesNoMusic) {
     TempDir dir;
     writeWav(dir.file("empty.wav"), 44100, 2, {});
-    std::FILE* f = std::fopen(dir.file("text.mp3").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("not music at all, just words\n", f);
-    std::fclose(f);
+    std::ofstream(dir.file("text.mp3")) << "not music at all, just words\n";
     for (const char* name : {"missing.mp3", "text.mp3", "empty.wav"}) {
         SCOPED_TRACE(name);
         LoopedTrack track;

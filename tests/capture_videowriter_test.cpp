@@ -4,12 +4,7 @@
 #include "capture/videowriter.h"
 
 #include "support/tempdir.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
+#include "support/videofile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -41,87 +36,6 @@ std::vector<uint8_t> syntheticFrame(int index, int stride) {
             p[2] = bar ? 255 : upper ? 0 : 220;
         }
     return rgb;
-}
-
-struct Decoded {
-    int width = 0, height = 0;
-    AVRational frameRate{0, 1};
-    int audioRate = 0, audioChannels = 0;
-    std::vector<std::vector<uint8_t>> frames;  // RGB24, top row first
-    int64_t audioFrames = 0;
-    double audioPeak = 0;
-    double videoStart = 1e9, videoEnd = 0, audioStart = 1e9, audioEnd = 0;  // seconds
-    double audioDeclared = 0;  // the sound's length as the container states it
-    bool ok = false;
-};
-
-Decoded decodeFile(const std::string& path) {
-    Decoded out;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
-    avformat_find_stream_info(format, nullptr);
-    std::vector<AVCodecContext*> codecs(format->nb_streams, nullptr);
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVCodecParameters* par = format->streams[i]->codecpar;
-        codecs[i] = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
-        avcodec_parameters_to_context(codecs[i], par);
-        codecs[i]->thread_count = 1;
-        avcodec_open2(codecs[i], nullptr, nullptr);
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            out.width = par->width;
-            out.height = par->height;
-            out.frameRate = format->streams[i]->avg_frame_rate;
-        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            out.audioRate = par->sample_rate;
-            if (format->streams[i]->duration > 0)
-                out.audioDeclared = static_cast<double>(format->streams[i]->duration) * av_q2d(format->streams[i]->time_base);
-            out.audioChannels = par->ch_layout.nb_channels;
-        }
-    }
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    auto drain = [&](AVCodecContext* codec, const AVStream* stream) {
-        while (avcodec_receive_frame(codec, frame) == 0) {
-            const double start = static_cast<double>(frame->best_effort_timestamp) * av_q2d(stream->time_base);
-            if (codec->codec_type == AVMEDIA_TYPE_VIDEO) {
-                out.videoStart = std::min(out.videoStart, start);
-                out.videoEnd = std::max(out.videoEnd, start + av_q2d(av_inv_q(out.frameRate)));
-                std::vector<uint8_t> rgb(static_cast<size_t>(frame->width) * frame->height * 3);
-                SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                 frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr,
-                                                 nullptr, nullptr);
-                uint8_t* planes[1] = {rgb.data()};
-                int strides[1] = {frame->width * 3};
-                sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
-                sws_freeContext(sws);
-                out.frames.push_back(std::move(rgb));
-            } else {
-                out.audioStart = std::min(out.audioStart, start);
-                out.audioEnd = std::max(out.audioEnd, start + static_cast<double>(frame->nb_samples) / frame->sample_rate);
-                out.audioFrames += frame->nb_samples;
-                const auto* left = reinterpret_cast<const float*>(frame->data[0]);
-                for (int i = 0; i < frame->nb_samples; ++i)
-                    out.audioPeak = std::max(out.audioPeak, static_cast<double>(std::fabs(left[i])));
-            }
-            av_frame_unref(frame);
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        const auto index = static_cast<size_t>(packet->stream_index);
-        avcodec_send_packet(codecs[index], packet);
-        av_packet_unref(packet);
-        drain(codecs[index], format->streams[index]);
-    }
-    for (size_t i = 0; i < codecs.size(); ++i) {
-        avcodec_send_packet(codecs[i], nullptr);
-        drain(codecs[i], format->streams[i]);
-        avcodec_free_context(&codecs[i]);
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avformat_close_input(&format);
-    out.ok = true;
-    return out;
 }
 
 // A 440 Hz tone at half scale, stereo, for the sample frames [start, start + n).
@@ -168,11 +82,11 @@ TEST_P(VideoClip, ReadsBackWithEveryFrameTheSizeRatesPictureAndSound) {
     EXPECT_EQ(writer.framesWritten(), FRAMES);
     EXPECT_FALSE(exists(path + ".part"));
 
-    const Decoded clip = decodeFile(path);
+    const DecodedVideo clip = decodeVideoFile(path);
     ASSERT_TRUE(clip.ok);
     EXPECT_EQ(clip.width, WIDTH);
     EXPECT_EQ(clip.height, HEIGHT);
-    EXPECT_EQ(av_cmp_q(clip.frameRate, AVRational{FPS, 1}), 0) << clip.frameRate.num << "/" << clip.frameRate.den;
+    EXPECT_DOUBLE_EQ(clip.frameRate, FPS);
     ASSERT_EQ(clip.frames.size(), static_cast<size_t>(FRAMES));
     EXPECT_EQ(clip.audioRate, RATE);
     EXPECT_EQ(clip.audioChannels, 2);
@@ -257,7 +171,7 @@ TEST(VideoWriter, AnUnfinishedFileIsRemovedAndAFinishedOneEndsAtItsLastFrame) {
     // As after Ctrl-C: frames stop mid-way, the sound is a little ahead.
     VideoWriter writer;
     ASSERT_TRUE(writeClip(writer, dir.file("cut.mp4"), 7)) << writer.error();
-    EXPECT_EQ(decodeFile(dir.file("cut.mp4")).frames.size(), 7u);
+    EXPECT_EQ(decodeVideoFile(dir.file("cut.mp4")).frames.size(), 7u);
 }
 
 TEST(VideoWriter, AWriteFailureNamesTheFileAndLeavesNothing) {
