@@ -1,7 +1,12 @@
 // The offscreen OpenGL context with no display at all: it clears, keeps a
-// stencil, reads back, and draws the demo's bitmap text without GLUT.
+// stencil, reads back into a video, and draws the demo's bitmap text without
+// GLUT.
 #include "capture/bitmapfont.h"
 #include "capture/offscreen.h"
+#include "capture/videowriter.h"
+
+#include "support/tempdir.h"
+#include "support/videofile.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -85,6 +90,42 @@ TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
     }
     EXPECT_GT(red, 150);
     EXPECT_GT(right, 10 + 60);  // ten glyphs of 18-point text
+}
+
+// The way a recording uses the pieces: draw offscreen, read back with GL's
+// default row alignment (322 pixels make 966 bytes, padded to 968), encode.
+TEST(OffscreenRecording, FramesReadBackWithPaddedRowsEncodeUprightAndInOrder) {
+    constexpr int W = 322, H = 240, FRAMES = 12, STRIDE = (W * 3 + 3) / 4 * 4;
+    unsetenv("DISPLAY");
+    TempDir dir;
+    OffscreenContext context;
+    ASSERT_TRUE(context.create(W, H)) << context.error();
+    VideoSettings settings;
+    settings.width = W;
+    settings.height = H;
+    settings.audioChannels = 0;
+    VideoWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("drawn.mkv"), settings)) << writer.error();
+    std::vector<unsigned char> rgb(STRIDE * H);
+    glOrtho(0, W, 0, H, -1, 1);
+    for (int k = 0; k < FRAMES; ++k) {
+        glClearColor(0, 0, 0.8f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        glRecti(k * 20, H / 2, k * 20 + 20, H);  // a white square moving right along the top half
+        glReadPixels(0, 0, W, H, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        ASSERT_TRUE(writer.addFrame(rgb.data(), STRIDE)) << writer.error();
+    }
+    ASSERT_TRUE(writer.finish()) << writer.error();
+
+    const DecodedVideo video = decodeVideoFile(dir.file("drawn.mkv"));
+    ASSERT_EQ(video.frames.size(), static_cast<size_t>(FRAMES));
+    for (int k = 0; k < FRAMES; ++k) {
+        const unsigned char* top = &video.frames[k][(H / 4 * W + k * 20 + 10) * 3];  // rows top first
+        const unsigned char* bottom = &video.frames[k][(3 * H / 4 * W + k * 20 + 10) * 3];
+        EXPECT_GT(top[0] + top[1] + top[2], 3 * 230) << "frame " << k;
+        EXPECT_LT(bottom[0] + bottom[1], 2 * 25) << "frame " << k;
+    }
 }
 
 TEST(OffscreenContext, RefusesImpossibleSizesWithAReason) {
