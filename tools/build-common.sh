@@ -14,6 +14,7 @@ QUELM_PACKAGES=(
     clang libclang-rt-14-dev
     lib3ds-dev libassimp-dev libstb-dev
     libpng-dev dpkg-dev desktop-file-utils man-db lintian
+    libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev libegl-dev
 )
 
 QUELM_JOBS="${QUELM_JOBS:-$(nproc 2>/dev/null || echo 2)}"

@@ -1,0 +1,64 @@
+// The bitmap text drawn without GLUT against GLUT's own, in a GLUT window:
+// the same pixels for every character the demo can show.
+#include "capture/bitmapfont.h"
+
+#include "render/overlay.h"
+#include "support/glcontext.h"
+
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int WIDTH = 800, HEIGHT = 600;
+
+std::vector<unsigned char> drawnBy(void (*draw)(const char*), const char* text) {
+    glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+    draw(text);
+    std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+// Every character of the font in lines of 32, from where the demo starts its
+// status line.
+void linesWithGlut(const char* text) {
+    for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
+        drawBitmapText(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
+}
+
+void linesWithoutGlut(const char* text) {
+    for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
+        drawBitmapString(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
+}
+
+TEST(BitmapFont, DrawsEveryCharacterPixelForPixelAsGlut) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
+    ASSERT_TRUE(bitmapFontAvailable());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-64.0, 64.0, -48.0, 48.0, 1.0, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    std::string text;
+    for (int c = 1; c < 256; ++c) text += static_cast<char>(c);
+    const std::vector<unsigned char> glut = drawnBy(linesWithGlut, text.c_str());
+    const std::vector<unsigned char> ours = drawnBy(linesWithoutGlut, text.c_str());
+    size_t differing = 0, lit = 0;
+    for (size_t i = 0; i < glut.size(); i += 3) {
+        differing += glut[i] != ours[i] || glut[i + 1] != ours[i + 1] || glut[i + 2] != ours[i + 2];
+        lit += glut[i] == 255;
+    }
+    EXPECT_GT(lit, 2000u);  // the text was there to compare
+    EXPECT_EQ(differing, 0u);
+}
+
+}  // namespace
