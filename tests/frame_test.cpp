@@ -146,13 +146,13 @@ TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {
 }
 
 TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIsOn) {
-    overlay.lastOverlayTime = 0.0f;
+    overlay.lastOverlayTime = 0.0;
     // Milliseconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
     const std::tuple<int, bool, int, float> frames[] = {
         {100000, true, 50, 100.0f}, {100020, true, 50, 100.0f},  {100021, true, 50, 100.021f},
         {900000, false, 50, 100.021f}, {900000, true, 0, 100.021f}, {900000, true, 50, 900.0f}};
     for (auto [ms, effect, rate, expected] : frames) {
-        setFakeClock(ms);
+        setFakeClock(ms / 1000.0);
         options.overlayEffect = effect;
         options.overlayRate = rate;
         beginFrame();

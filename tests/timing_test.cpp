@@ -14,10 +14,7 @@ namespace {
 
 int redisplayRequests = 0;
 
-float secondsOf(uint32_t ms) {
-    volatile float seconds = static_cast<float>(ms) * 0.001f;  // as idle computes it
-    return seconds;
-}
+double secondsOf(uint32_t ms) { return ms / 1000.0; }
 
 class IdleClock : public ::testing::Test {
 protected:
@@ -30,7 +27,7 @@ protected:
     void TearDown() override { clearFakeClock(); }
     // One idle call at `ms` on the clock; returns what it printed.
     std::string idleAt(uint32_t ms) {
-        setFakeClock(ms);
+        setFakeClock(secondsOf(ms));
         ::testing::internal::CaptureStdout();
         idle();
         std::fflush(stdout);
@@ -42,7 +39,7 @@ protected:
 // time of the last step afterwards. Every call that is not paused asks for one
 // redisplay; a paused one changes nothing at all.
 TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreezes) {
-    ASSERT_EQ(secondsOf(5000) - secondsOf(4000), 1.0f);  // the exact case below is exact
+    ASSERT_EQ(secondsOf(5000) - secondsOf(4000), 1.0);  // the exact case below is exact
     const struct { uint32_t ms; bool paused; const char* printed; uint32_t tick; } calls[] = {
         {4000, false, "Current Frames Per Second: 1\n", 4000},   // the first call reports and steps at once
         {4500, false, "", 4500},
@@ -59,7 +56,8 @@ TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreez
     int redisplays = 0;
     for (const auto& c : calls) {
         SCOPED_TRACE(c.ms);
-        const float timeBefore = frameClock.currentTime, framesBefore = frameClock.frameCounter;
+        const double timeBefore = frameClock.currentTime;
+        const int framesBefore = frameClock.frameCounter;
         demo.paused = c.paused;
         const std::string printed = idleAt(c.ms);
         EXPECT_EQ(printed, c.printed);
@@ -68,16 +66,15 @@ TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreez
         EXPECT_TRUE(!c.paused || (frameClock.currentTime == timeBefore && frameClock.frameCounter == framesBefore));
         if (!printed.empty()) {
             EXPECT_EQ(printed, "Current Frames Per Second: " + std::to_string(frameClock.framesPerSecond) + "\n");
-            EXPECT_TRUE(frameClock.frameCounter == 0.0f && frameClock.lastFpsTime == secondsOf(c.ms));
+            EXPECT_TRUE(frameClock.frameCounter == 0 && frameClock.lastFpsTime == secondsOf(c.ms));
         }
     }
 }
 
 TEST_F(IdleClock, ExactlyATickDoesNotStep) {
-    // A reading exactly the float constant 1/30 from the reference; only small
-    // readings have such a float partner.
-    const float tick = 1.0f / 30.0f;
-    volatile float reference = secondsOf(40) - tick;
+    // A reading exactly the constant 1/30 from the reference.
+    const double tick = 1.0 / 30.0;
+    volatile double reference = secondsOf(40) - tick;
     ASSERT_EQ(secondsOf(40) - reference, tick);
     frameClock.lastTickTime = reference;
     frameClock.lastFpsTime = secondsOf(40);  // keep the report out of the way

@@ -1,13 +1,16 @@
-// The millisecond clock of the frame timing.
+// The program's clock: seconds as a double from the program's start.
 #pragma once
-#include <cstdint>
 
-// Milliseconds from an arbitrary origin as an unsigned 32-bit count of a
-// monotonic clock (it wraps after about 49 days, as 32-bit counts do).
-// Any thread may call it.
-uint32_t clockMilliseconds();
+// Where the program's clock starts: far enough from 0 that the first frame
+// reports its figure and makes its step at once (both compare against 0).
+constexpr double START_SECONDS = 2.0;
 
-// Test seam: while set, clockMilliseconds() returns `ms` instead of reading
-// the system clock. clearFakeClock() returns to the real clock.
-void setFakeClock(uint32_t ms);
+// Seconds on the program's clock: START_SECONDS at the first reading, then
+// counting the monotonic system clock. Any thread may call it.
+double clockSeconds();
+
+// Test seam (and the recording's virtual clock): while set, clockSeconds()
+// returns `seconds` instead of reading the system clock. clearFakeClock()
+// returns to the real clock.
+void setFakeClock(double seconds);
 void clearFakeClock();
