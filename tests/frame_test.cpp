@@ -146,18 +146,18 @@ TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {
 }
 
 TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIsOn) {
-    overlay.lastOverlayTime = 0.0f;
-    // Milliseconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
-    const std::tuple<int, bool, int, float> frames[] = {
-        {100000, true, 50, 100.0f}, {100020, true, 50, 100.0f},  {100021, true, 50, 100.021f},
-        {900000, false, 50, 100.021f}, {900000, true, 0, 100.021f}, {900000, true, 50, 900.0f}};
-    for (auto [ms, effect, rate, expected] : frames) {
-        setFakeClock(ms);
+    overlay.lastOverlayTime = 0.0;
+    // Seconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
+    const std::tuple<double, bool, int, double> frames[] = {
+        {100, true, 50, 100}, {100.02, true, 50, 100},  {100.021, true, 50, 100.021},
+        {900, false, 50, 100.021}, {900, true, 0, 100.021}, {900, true, 50, 900}};
+    for (auto [seconds, effect, rate, expected] : frames) {
+        setFakeClock(seconds);
         options.overlayEffect = effect;
         options.overlayRate = rate;
         beginFrame();
         drawSceneFrame(scene, script, options, FrameView());
-        EXPECT_FLOAT_EQ(overlay.lastOverlayTime, expected) << ms << " ms, overlay " << effect << ", rate " << rate;
+        EXPECT_EQ(overlay.lastOverlayTime, expected) << seconds << " s, overlay " << effect << ", rate " << rate;
     }
 }
 
