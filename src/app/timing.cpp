@@ -11,6 +11,7 @@
 
 #include <cstdio>
 
+#include "app/desktop.h"
 #include "app/loader.h"
 #include "app/states.h"
 #include "platform/clock.h"
@@ -27,6 +28,7 @@ constexpr double TICK_INTERVAL = 1.0 / 30.0;
 void idle() {
     // Paused: no clock reading, so the first call afterwards sees the whole
     // pause as one step, reports at once and ticks exactly once.
+    endWhenRequested();
     if (demo.paused) return;
     FrameClock& c = frameClock;
 
