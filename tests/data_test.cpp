@@ -145,8 +145,9 @@ TEST(DataFiles, StaysWithinItsBudgetAndTheGeneratorWritesTheSameBytesAgain) {
     std::uintmax_t total = 0;
     int files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(DATA)) {
-        if (!entry.is_regular_file()) continue;
         const std::string relative = std::filesystem::relative(entry.path(), DATA).string();
+        // The demo run from the data folder (./demo.sh) keeps its log there.
+        if (!entry.is_regular_file() || relative == "messages.log") continue;
         EXPECT_TRUE(readTextFile(entry.path().string()) == readTextFile(temp.path() + "/again/" + relative)) << relative << " differs";
         total += entry.file_size(), ++files;
     }
