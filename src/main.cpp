@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/desktop.h"
 #include "app/display.h"
 #include "app/options.h"
 #include "app/record.h"
@@ -18,6 +19,7 @@
 #include "platform/datadir.h"
 #include "platform/log.h"
 #include "platform/messagebox.h"
+#include "platform/stdstreams.h"
 
 #ifndef QUELM_DATADIR_FROM_BINDIR
 #define QUELM_DATADIR_FROM_BINDIR ""
@@ -63,6 +65,7 @@ bool enterDataDirectory(const CommandLine& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ensureStandardStreams();
     ParsedCommandLine parsed = parseCommandLine(argc, argv);
     const int answered = answerWithoutWindow(parsed, stdout, stderr);
     if (answered >= 0) return answered;
@@ -107,6 +110,9 @@ int main(int argc, char** argv) {
 
     if (fullScreen) glutFullScreen();
 
+    watchDesktop();
     glutMainLoop();
-    return 0;
+    // The window was closed: GLUT returns here instead of ending the process.
+    endWhenRequested();
+    endProgram();
 }

@@ -85,7 +85,9 @@ void expectShortRecording(const DecodedVideo& video, const std::string& label) {
     EXPECT_NEAR(video.audioStart, video.videoStart, 1.0 / FPS);
     EXPECT_NEAR(video.audioEnd - video.audioStart, SECONDS, 1.0 / FPS + padding);
     EXPECT_NEAR(static_cast<double>(video.audioFrames) / video.audioRate, SECONDS, 1.0 / FPS + padding);
-    if (label == "mp4") EXPECT_NEAR(video.audioDeclared, SECONDS, 1.0 / FPS);
+    if (label == "mp4") {
+        EXPECT_NEAR(video.audioDeclared, SECONDS, 1.0 / FPS);
+    }
 }
 
 class Recording : public ::testing::Test {

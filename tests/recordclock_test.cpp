@@ -60,7 +60,7 @@ TEST(RecordClock, TenSecondsOfVideoMakeThreeHundredStepsAtAnyRate) {
 
 TEST(RecordClock, TimesComeFromTheFrameAndTickNumbers) {
     // Far into a run the times are still exact quotients, not sums.
-    EXPECT_EQ(recordFrameSeconds(3600 * 60, 60), START_SECONDS + 3600.0);
+    EXPECT_EQ(recordFrameSeconds(3600 * 60, 60), CLOCK_START_SECONDS + 3600.0);
     EXPECT_EQ(ticksDueBy(0, 60), 1);
     EXPECT_EQ(ticksDueBy(1, 60), 1);   // 1/60 s: tick 1 not yet
     EXPECT_EQ(ticksDueBy(2, 60), 1);   // exactly 1/30 s: tick 1 falls just after

@@ -6,11 +6,11 @@
 #include "platform/clock.h"
 
 double recordFrameSeconds(int64_t frame, int fps) {
-    return START_SECONDS + static_cast<double>(frame) / fps;
+    return CLOCK_START_SECONDS + static_cast<double>(frame) / fps;
 }
 
 double recordTickSeconds(int64_t tick) {
-    return START_SECONDS + static_cast<double>(tick) / 30.0 + static_cast<double>(tick) * TICK_SLACK;
+    return CLOCK_START_SECONDS + static_cast<double>(tick) / 30.0 + static_cast<double>(tick) * TICK_SLACK;
 }
 
 int64_t ticksDueBy(int64_t frame, int fps) {

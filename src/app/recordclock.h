@@ -1,11 +1,11 @@
 // A recording's virtual clock and its default viewer: which idle calls a
 // frame of the video needs, and which keys a viewer would press. No OpenGL.
 //
-// Frame k is shown at START_SECONDS + k/fps. The script must make 30 steps
+// Frame k is shown at CLOCK_START_SECONDS + k/fps. The script must make 30 steps
 // per second of video at any frame rate, but idle() steps at most once per
 // call, and only when more than 1/30 s has passed since its last step. So
 // between two frames idle is also called at the tick times
-// START_SECONDS + n/30 + n * TICK_SLACK, each strictly more than 1/30 s
+// CLOCK_START_SECONDS + n/30 + n * TICK_SLACK, each strictly more than 1/30 s
 // after the one before; the slack of a nanosecond per tick keeps that true
 // after rounding and moves tick n by n nanoseconds, 0.1 ms after an hour.
 // Every time is computed from the integers k and n, never accumulated, so

@@ -1,8 +1,8 @@
 // The frame clock: frames-per-second figure and the fixed simulation tick.
 #pragma once
 
-// Written by idle() (and idleBetweenFrames()) only, on the GLUT thread;
-// times in seconds of the program's clock.
+// Written by idle() (and idleBetweenFrames()) only, on the GLUT thread; times in seconds of the
+// program's clock (platform/clock.h).
 struct FrameClock {
     double currentTime = 0.0;   // clock at the start of the last idle call
     int frameCounter = 0;       // frames since the last figure was reported

@@ -1,40 +1,69 @@
-// The program's clock: a monotonic count, so that the frame timing never
-// runs backwards when the wall clock is set.
 #include "platform/clock.h"
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <cstring>
+#include <mutex>
 
 namespace {
-// The fake value and whether it is in use; each in one atomic word so a
-// reader on another thread never sees half of a value.
-std::atomic<bool> fakeInUse{false};
-std::atomic<uint64_t> fakeBits{0};
 
-double programSeconds() {
-    static const auto origin = std::chrono::steady_clock::now();
-    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - origin;
-    return START_SECONDS + since.count();
+enum class Fake { NONE, SYSTEM, PROGRAM };
+
+struct ClockState {
+    std::mutex lock;
+    Fake fake = Fake::NONE;
+    uint64_t fakeSystemNanoseconds = 0;  // the system reading while Fake::SYSTEM
+    double fakeSeconds = 0.0;            // the program's reading while Fake::PROGRAM
+    bool started = false;
+    uint64_t startNanoseconds = 0;       // system reading at the program's first
+};
+
+ClockState& state() {
+    static ClockState s;
+    return s;
 }
+
+uint64_t systemNanoseconds(const ClockState& s) {
+    if (s.fake == Fake::SYSTEM) return s.fakeSystemNanoseconds;
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
+}
+
 }  // namespace
 
 double clockSeconds() {
-    if (fakeInUse.load(std::memory_order_acquire)) {
-        const uint64_t bits = fakeBits.load(std::memory_order_relaxed);
-        double seconds;
-        std::memcpy(&seconds, &bits, sizeof seconds);
-        return seconds;
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    if (s.fake == Fake::PROGRAM) return s.fakeSeconds;
+    const uint64_t now = systemNanoseconds(s);
+    if (!s.started) {
+        s.started = true;
+        s.startNanoseconds = now;
     }
-    return programSeconds();
+    // Unsigned difference: exact in 64 bits for 584 years of uptime.
+    return CLOCK_START_SECONDS + static_cast<double>(now - s.startNanoseconds) * 1e-9;
+}
+
+void setFakeSystemClock(uint64_t nanoseconds) {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::SYSTEM;
+    s.fakeSystemNanoseconds = nanoseconds;
 }
 
 void setFakeClock(double seconds) {
-    uint64_t bits;
-    std::memcpy(&bits, &seconds, sizeof bits);
-    fakeBits.store(bits, std::memory_order_relaxed);
-    fakeInUse.store(true, std::memory_order_release);
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::PROGRAM;
+    s.fakeSeconds = seconds;
 }
 
-void clearFakeClock() { fakeInUse.store(false, std::memory_order_release); }
+void clearFakeClock() {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::NONE;
+}
+
+void restartClock() {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.started = false;
+}
