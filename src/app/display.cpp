@@ -19,7 +19,7 @@ namespace {
 
 constexpr int LOADING_WORD_FRAMES = 15;
 constexpr double CLOSING_HOLD_SECONDS = 5.0;
-constexpr unsigned int HOLD_FRAME_MS = 20;
+constexpr unsigned int HOLD_POLL_MS = 10;
 
 // The title words' next step, and which item shows below them: -1 for
 // none. Returns false instead in the frame that sees the loader's end,
@@ -89,19 +89,21 @@ void drawClosingScreen() {
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
-// The picture is held by drawing it again each frame rather than by
-// sleeping, so the close button and signals are still heard while it shows.
+// The hold begins; idle waits it out (holdingClosingPicture).
 void holdClosingScreenAndEnd() {
-    const double now = clockSeconds();
-    if (demo.closingHoldStart < 0.0) demo.closingHoldStart = now;
-    if (now - demo.closingHoldStart >= CLOSING_HOLD_SECONDS) endProgram();
-    // Nothing moves while the picture holds: no need to redraw flat out.
-    sleepMilliseconds(HOLD_FRAME_MS);
+    if (demo.closingHoldStart < 0.0) demo.closingHoldStart = clockSeconds();
 }
 
 }  // namespace
 
 void (*closingScreenEnded)() = holdClosingScreenAndEnd;
+
+bool holdingClosingPicture() {
+    if (demo.closingHoldStart < 0.0 || demo.demoState != STATE_CLOSING) return false;
+    if (clockSeconds() - demo.closingHoldStart >= CLOSING_HOLD_SECONDS) endProgram();
+    sleepMilliseconds(HOLD_POLL_MS);
+    return true;
+}
 
 void drawFrame() {
     beginFrame();

@@ -10,12 +10,18 @@
 // second has arrived, waits five seconds and ends the program.
 void display();
 
-// What the closing screen does in each frame after its second word has
-// arrived: hold the picture (drawn again each frame) and end the program
-// five seconds later. A recording
+// What the closing screen does in the frame after its second word has
+// arrived: the picture is held from then on (see holdingClosingPicture) and
+// the program ends five seconds later. A recording
 // puts its own here (it holds the picture in the video instead and returns,
 // and that frame is then drawn as the one before it).
 extern void (*closingScreenEnded)();
+
+// Idle's question while the closing picture is held: true (after a short
+// wait) while it holds, with no frame drawn, counted or reported, so the
+// window keeps the picture and the close button and signals are still
+// heard; ends the program when the five seconds are over.
+bool holdingClosingPicture();
 
 // display() without the flush and the swap: the frame stays in the back
 // buffer (tests read it there).

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/desktop.h"
+#include "app/display.h"
 #include "app/loader.h"
 #include "app/states.h"
 #include "platform/clock.h"
@@ -31,6 +32,7 @@ void advanceClock(bool drawnFrame) {
     // Paused: no clock reading, so the first call afterwards sees the whole
     // pause as one step, reports at once and ticks exactly once.
     endWhenRequested();
+    if (holdingClosingPicture()) return;
     if (demo.paused) return;
     FrameClock& c = frameClock;
 
