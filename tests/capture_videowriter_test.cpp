@@ -72,7 +72,8 @@ TEST_P(VideoClip, ReadsBackWithEveryFrameTheSizeRatesPictureAndSound) {
     EXPECT_NEAR(clip.videoEnd - clip.videoStart, double(FRAMES) / FPS, 1e-3);  // Matroska: whole ms
     EXPECT_NEAR(clip.audioStart, clip.videoStart, 1.0 / FPS);
     EXPECT_NEAR(clip.audioEnd, clip.videoEnd, 1.0 / FPS);
-    if (containerForPath(GetParam()) == "mp4") EXPECT_NEAR(clip.audioDeclared, double(FRAMES) / FPS, 1.0 / RATE);
+    EXPECT_TRUE(containerForPath(GetParam()) != "mp4" || std::fabs(clip.audioDeclared - double(FRAMES) / FPS) < 1.0 / RATE)
+        << clip.audioDeclared;
     EXPECT_NEAR(clip.audioPeak, 0.5, 0.1);
     // Upright (red above blue), in order (the bar where that frame put it).
     for (int k : {0, 17, FRAMES - 1}) {

@@ -142,7 +142,7 @@ TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     std::snprintf(m.materials[1].textureFile, sizeof m.materials[1].textureFile, "teal.bmp");
     for (Material& mat : m.materials) mat.textureSlot = 42;
     table[0] = 12345;
-    loadTextures(m, table);
+    EXPECT_TRUE(loadTextures(m, table));
     EXPECT_TRUE(table[0] == 12345u && table[2] == 0u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(m.materials[i].textureSlot, i);
     GLint minFilter = 0;
@@ -153,7 +153,7 @@ TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     std::vector<Colour> cells = showing(m, {0, 2});
     cells[1] = {0, 128, 128};
     EXPECT_EQ(draw(buildCharacterLists(m, table).bodyList), cells);
-    loadTextureFile(table, "orange.bmp", 7);
+    ASSERT_TRUE(loadTextureFile(table, "orange.bmp", 7));
     glBindTexture(GL_TEXTURE_2D, table[7]);
     cells[1] = {255, 128, 0};
     EXPECT_EQ(draw(buildLetteringList(m)), cells);

@@ -37,11 +37,7 @@ std::string press(unsigned char key) {
 
 class Keys : public ::testing::Test {
 protected:
-    void SetUp() override {
-        messageLog.reopen(nullptr);
-        demo = Demo();
-        script = Script();
-    }
+    void SetUp() override { messageLog.reopen(nullptr), demo = Demo(), script = Script(); }
     void TearDown() override {
         delete demo.closingLettering, delete demo.titleLettering, delete sceneObjects.plainCharacter;
         delete sceneObjects.camera, delete sceneObjects.cameraPath;
@@ -69,11 +65,9 @@ TEST_F(Keys, EachToggleFlipsOnlyItsFlagInEitherCaseInEveryState) {
         for (auto [key, flag] : toggles) {
             SCOPED_TRACE(std::string("key ") + char(key) + " in state " + std::to_string(state));
             const auto before = snapshot();
-            keyboard(key, 0, 0);
-            *flag = !*flag;  // undone by hand: nothing else may differ now
+            keyboard(key, 0, 0), *flag = !*flag;  // undone by hand: nothing else may differ now
             EXPECT_EQ(snapshot(), before) << "the flag did not flip, or something else changed";
-            *flag = !*flag;
-            keyboard(static_cast<unsigned char>(std::toupper(key)), 0, 0);  // '0' has one code
+            *flag = !*flag, keyboard(static_cast<unsigned char>(std::toupper(key)), 0, 0);  // '0' has one code
             EXPECT_EQ(snapshot(), before);
         }
     }
@@ -82,10 +76,7 @@ TEST_F(Keys, EachToggleFlipsOnlyItsFlagInEitherCaseInEveryState) {
 TEST_F(Keys, LStepsTheRateByTenWithoutLineEndsAndWrapsToZero_PlusPrintsOneWord_OthersDoNothing) {
     std::string printed;
     for (int n = 1; n <= 45; ++n) printed += press(n % 2 ? 'l' : 'L');
-    EXPECT_EQ(demo.options.overlayRate, 0);
-    EXPECT_EQ(printed.substr(0, 4), "6070");
-    EXPECT_EQ(printed.substr(printed.size() - 7), "4804900");
-
+    EXPECT_TRUE(demo.options.overlayRate == 0 && printed.substr(0, 4) == "6070" && printed.substr(printed.size() - 7) == "4804900") << printed;
     const auto before = snapshot();
     const std::string word = press('+');
     EXPECT_TRUE(word.size() == 4 && word.find('\n') == std::string::npos) << word;
@@ -97,8 +88,7 @@ TEST_F(Keys, DRequestsLoadingOnTheTitleAndStartsTheWalkElsewhere) {
     for (int state : EVERY_STATE) {
         script.started = false, demo.demoState = state;
         keyboard(state % 2 ? 'd' : 'D', 0, 0);
-        EXPECT_EQ(script.started, state != STATE_TITLE) << "state " << state;
-        EXPECT_EQ(demo.demoState, state == STATE_TITLE ? STATE_LOAD_REQUESTED : state);
+        EXPECT_TRUE(script.started == (state != STATE_TITLE) && demo.demoState == (state == STATE_TITLE ? STATE_LOAD_REQUESTED : state)) << state;
     }
 }
 
@@ -119,7 +109,6 @@ TEST_F(Keys, DWhileStartedRestartsTheWalkAndMPitchesThePlainCharacterOnceTheScen
     EXPECT_EQ(script.cameraTarget[0], 100.0) << "the camera path starts over from sample 0";
     keyboard('d', 0, 0);  // the scene shows "Press d to start" again; the next d starts it
     EXPECT_TRUE(script.started);
-
     keyboard('M', 0, 0);
     const Character& plain = *sceneObjects.plainCharacter;
     EXPECT_EQ(std::make_tuple(plain.pitchState, plain.pitchLimit, plain.pitchCount), std::make_tuple(1, 10, 1));
@@ -132,9 +121,8 @@ protected:
         Keys::SetUp();
         ASSERT_TRUE(ensureGlContext()) << "needs DISPLAY (run under Xvfb)";
         makeDirs();
-        ASSERT_TRUE(writeBackdrop());
-        ASSERT_TRUE(writeSquare("models/schrift/comingsoon.3DS", "comingsoon", {200, 10, 10}, 20));
-        ASSERT_TRUE(writeSquare("models/schrift/qz07.3DS", "qz07", {10, 200, 10}, 20));
+        ASSERT_TRUE(writeBackdrop() && writeSquare("models/schrift/comingsoon.3DS", "comingsoon", {200, 10, 10}, 20) &&
+                    writeSquare("models/schrift/qz07.3DS", "qz07", {10, 200, 10}, 20));
         glDisable(GL_CULL_FACE);  // the title's state: culling off although cullFaces is set
     }
 };

@@ -43,15 +43,9 @@ std::atomic<bool> releaseLoader{false};
 std::atomic<int> loaderStarts{0};
 int (*entryGiven)(void*) = nullptr;
 
-int heldLoader(void*) {
-    while (!releaseLoader.load()) sleepMilliseconds(1);
-    return 0;
-}
-
 ThreadHandle* startHeldLoader(int (*entry)(void*), void*) {
-    ++loaderStarts;
-    entryGiven = entry;
-    return startThread(heldLoader, nullptr);
+    ++loaderStarts, entryGiven = entry;
+    return startThread([](void*) { while (!releaseLoader.load()) sleepMilliseconds(1); return 0; }, nullptr);
 }
 
 class Screens : public ::testing::Test {
@@ -63,25 +57,20 @@ protected:
         makeDirs();
         ASSERT_TRUE(writeBackdrop(BACKDROP));
         for (const char* f : {"Just.3ds", "quelm.3ds", "it.3ds", "by.3ds", "tesk.3DS", "malv.3ds"}) word(f, TITLE_WORD);
-        word("pressdtostart.3DS", PRESS_D);
-        word("loading1.3DS", LOADING1);
-        word("loading2.3DS", LOADING2);
+        word("pressdtostart.3DS", PRESS_D), word("loading1.3DS", LOADING1), word("loading2.3DS", LOADING2);
         messageLog.reopen(dir.file("messages.log").c_str());
         releaseLoader = false, loaderStarts = 0, entryGiven = nullptr;
         startLoaderThread = startHeldLoader;
         demo = Demo(), overlay = OverlayState(), windowSize = WindowSize();
         // The title's camera and OpenGL state, as the program sets them.
-        setView(90.0, 10.0, 800.0);
-        useLight(-55, -55, 50);
-        applyScreenState();
+        setView(90.0, 10.0, 800.0), useLight(-55, -55, 50), applyScreenState();
         demo.titleLettering = title = new TitleLettering;
     }
 
     void TearDown() override {
         if (loaderStarts > 0 && entryGiven) endHeldLoader();  // before the test's globals go away
         delete title;
-        demo.titleLettering = nullptr;
-        startLoaderThread = startThread;
+        demo.titleLettering = nullptr, startLoaderThread = startThread;
         messageLog.reopen(nullptr);
     }
 
@@ -92,24 +81,17 @@ protected:
 
     // One title frame as display draws it, left in the back buffer; true
     // when it was the frame that entered the scene.
-    bool frame() {
-        drawFrame();
-        return demo.demoState == STATE_SCENE;
-    }
+    bool frame() { return drawFrame(), demo.demoState == STATE_SCENE; }
 
     // All words in and the prompt shown, loading asked for, and the first loading frame drawn.
     void startLoading() {
         for (int i = 0; i <= FLY_IN_FRAMES; ++i) frame();
         ASSERT_TRUE(shows(PRESS_D_AT, PRESS_D)) << "the prompt follows the sixth word";
-        demo.demoState = STATE_LOAD_REQUESTED;
-        frame();
+        demo.demoState = STATE_LOAD_REQUESTED, frame();
         ASSERT_EQ(demo.demoState, STATE_LOADING1);
     }
 
-    void endHeldLoader() {
-        releaseLoader = true;
-        while (!loaderFinished()) sleepMilliseconds(1);
-    }
+    void endHeldLoader() { for (releaseLoader = true; !loaderFinished();) sleepMilliseconds(1); }
 
     TempDir dir;
     TitleLettering* title = nullptr;
@@ -137,8 +119,7 @@ TEST_F(Screens, TitleWordsFlyInOneAfterAnotherAndTheLoaderWaitsForTheSixthEvenWh
         if (f == 0) keyboard('d', 0, 0);
         ASSERT_EQ(loaderStarts, 0) << "frame " << f;
     }
-    EXPECT_FALSE(shows(LAST_WORD_AT, BACKDROP)) << "the sixth word is drawn";
-    EXPECT_EQ(demo.demoState, STATE_LOAD_REQUESTED);
+    EXPECT_TRUE(!shows(LAST_WORD_AT, BACKDROP) && demo.demoState == STATE_LOAD_REQUESTED) << "the sixth word is drawn";
     frame();
     EXPECT_TRUE(demo.demoState == STATE_LOADING1 && entryGiven == loaderThreadMain);
     for (int f = 0; f < 50; ++f) frame();
@@ -149,10 +130,8 @@ TEST_F(Screens, TitleWordsFlyInOneAfterAnotherAndTheLoaderWaitsForTheSixthEvenWh
 TEST_F(Screens, LoadingWordsAlternateEveryFifteenFramesAndTheEndIsOneFrameOfBackdrop) {
     startLoading();
     for (int f = 1; f <= 75; ++f) {
-        EXPECT_FALSE(frame());
-        EXPECT_TRUE(shows(LOADING_AT, ((f - 1) / 15) % 2 == 0 ? LOADING1 : LOADING2)) << "frame " << f;
-        EXPECT_FALSE(shows(PRESS_D_AT, PRESS_D)) << "frame " << f;
-        EXPECT_EQ(demo.demoState, (f / 15) % 2 == 0 ? STATE_LOADING1 : STATE_LOADING2) << "frame " << f;
+        EXPECT_TRUE(!frame() && shows(LOADING_AT, ((f - 1) / 15) % 2 == 0 ? LOADING1 : LOADING2) && !shows(PRESS_D_AT, PRESS_D) &&
+                    demo.demoState == ((f / 15) % 2 == 0 ? STATE_LOADING1 : STATE_LOADING2)) << "frame " << f;
     }
     EXPECT_TRUE(!demo.sceneObjectsReady && overlay.textures[overlay.textureIndex] == 0u);
     endHeldLoader();
@@ -161,8 +140,8 @@ TEST_F(Screens, LoadingWordsAlternateEveryFifteenFramesAndTheEndIsOneFrameOfBack
     const unsigned int texture = overlay.textures[overlay.textureIndex];
     float position[3];
     sceneLight()->getPosition(position);
-    EXPECT_TRUE(demo.sceneObjectsReady && texture != 0 && position[0] == 0.0f && position[1] == 30.0f);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE)) << "cullFaces is set";
+    EXPECT_TRUE(demo.sceneObjectsReady && texture != 0 && position[0] == 0.0f && position[1] == 30.0f &&
+                glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE)) << "cullFaces is set";
     const Light* light = sceneLight();
     for (int f = 0; f < 5; ++f) frame();  // the held loader built nothing: scene frames cope with that
     EXPECT_TRUE(sceneLight() == light && overlay.textures[overlay.textureIndex] == texture);
@@ -179,8 +158,7 @@ TEST_F(Screens, FailedThreadStartLoadsOnThisThreadAfterOneLoadingFrame) {
     for (const void* made : {(void*)s.plainCharacter, (void*)s.redCharacter, (void*)s.terrain, (void*)s.sky,
                              (void*)s.camera, (void*)s.cameraPath})
         EXPECT_NE(made, nullptr);
-    EXPECT_EQ(countOf(flushedLog(dir), "Error in startLoaderThread: "), 1);
-    EXPECT_EQ(loaderStarts, 1) << "no second attempt";
+    EXPECT_TRUE(countOf(flushedLog(dir), "Error in startLoaderThread: ") == 1 && loaderStarts == 1) << "no second attempt";
 }
 
 // ---- The closing screen ---------------------------------------------------
@@ -188,8 +166,7 @@ TEST_F(Screens, FailedThreadStartLoadsOnThisThreadAfterOneLoadingFrame) {
 // Draws closing frames as display does, reporting after each whether each word still moves and
 // whether the second has left its start.
 void runClosingScreen() {
-    demo.demoState = STATE_CLOSING;
-    enterClosing();
+    demo.demoState = STATE_CLOSING, enterClosing();
     LetteringItem* const* words = demo.closingLettering->items;
     const float secondStart = words[1]->position[0];
     for (int f = 1; f <= 200; ++f) {
@@ -200,8 +177,7 @@ void runClosingScreen() {
 }
 
 TEST_F(Screens, ClosingWordsArriveOneAfterAnotherAndTheProcessEndsFiveSecondsLater) {
-    word("comingsoon.3DS", TITLE_WORD);
-    word("qz07.3DS", LOADING1);
+    word("comingsoon.3DS", TITLE_WORD), word("qz07.3DS", LOADING1);
     // 50 frames for the first word, then 70 for the second; the 121st
     // waits and ends the process before drawing anything further.
     std::string frames;
@@ -216,20 +192,18 @@ TEST_F(Screens, ClosingWordsArriveOneAfterAnotherAndTheProcessEndsFiveSecondsLat
 
 constexpr int CHATTY_LINES = 300;
 
-// Stands in for a slow load that reports as it goes.
-int chattyLoader(void*) {
-    sleepMilliseconds(100);
-    for (int i = 0; i < CHATTY_LINES; ++i) logInfo("chatty", ("line " + std::to_string(i)).c_str());
-    return 0;
-}
-
+// The loader replaced by a slow load that reports as it goes.
 void exitWhileLoading(TitleLettering* title, const char* logPath) {
-    demo.titleLettering = title;
-    messageLog.reopen(logPath);
+    demo.titleLettering = title, messageLog.reopen(logPath);
     for (int i = 0; i < 6; ++i) title->items[i]->moving = false;
-    startLoaderThread = [](int (*)(void*), void*) { return startThread(chattyLoader, nullptr); };
-    demo.demoState = STATE_LOAD_REQUESTED;
-    drawFrame();
+    startLoaderThread = [](int (*)(void*), void*) {
+        return startThread([](void*) {
+            sleepMilliseconds(100);
+            for (int i = 0; i < CHATTY_LINES; ++i) logInfo("chatty", ("line " + std::to_string(i)).c_str());
+            return 0;
+        }, nullptr);
+    };
+    demo.demoState = STATE_LOAD_REQUESTED, drawFrame();
     endProgram();  // as the closing screen does: static destruction closes the log next
 }
 

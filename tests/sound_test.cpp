@@ -66,8 +66,7 @@ TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
     std::ofstream("broken.mp3", std::ios::binary) << std::string("\xff\xfb\x90\x00", 4) << std::string(40, 'x');
     ASSERT_EQ(mkdir("folder.mp3", 0755), 0);
     const struct { float version; const char* driver; const char* file; std::string printed; } cases[] = {
-        {3.32f, "dummy", "track.wav",
-         "Error : You are using the wrong DLL version!  You should be using FMOD 3.33\n"},
+        {3.32f, "dummy", "track.wav", "Error : You are using the wrong DLL version!  You should be using FMOD 3.33\n"},
         {0.0f, "nonexistent", "track.wav", "Error initializing output device.\n"},
         {0.0f, "dummy", "sound/rage.mp3", LOADING + "File not found\n"},
         {0.0f, "dummy", "notes.mp3", LOADING + "Unknown file format\n"},
@@ -81,17 +80,13 @@ TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
         const bool layerStays = c.printed.rfind(LOADING, 0) == 0;
         EXPECT_EQ(printedBy([&] {
                       Music player;
-                      EXPECT_FALSE(player.init(c.file));
-                      EXPECT_EQ(player.sample, nullptr);
-                      EXPECT_STREQ(player.fileName, "");
-                      EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO) != 0, layerStays);
+                      EXPECT_TRUE(!player.init(c.file) && player.sample == nullptr && player.fileName[0] == 0 &&
+                                  (SDL_WasInit(SDL_INIT_AUDIO) != 0) == layerStays);
                       EXPECT_TRUE(!layerStays || player.load("track.wav")) << "another file loads";
                   }),
                   c.printed + (layerStays ? LOADING : ""));
         EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "the player's destructor shuts the layer down";
-
-        setFakeSoundVersion(3.33f);  // exactly the version needed passes
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setFakeSoundVersion(3.33f), setenv("SDL_AUDIODRIVER", "dummy", 1);  // exactly the version needed passes
         Music next;
         EXPECT_EQ(printedBy([&] { EXPECT_TRUE(next.init("track.wav")); }), LOADING);
         next.play(), next.stop(), next.play();
@@ -105,8 +100,7 @@ TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
 
 TEST_F(SoundTest, TheDeviceReceivesTheTrackLoopingWithoutAGapUntilTheStop) {
     const std::vector<int16_t> track = writeTrack("track.wav", 8820);  // 0.2 s
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", dir.file("device.raw").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "disk", 1), setenv("SDL_DISKAUDIOFILE", dir.file("device.raw").c_str(), 1);
     std::string longName = "track.wav";  // longer than the name field holds
     while (longName.size() < 300) longName = "./" + longName;
     printedBy([&] {
