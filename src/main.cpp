@@ -1,6 +1,6 @@
 // The program's entry: read the command line, find the demo's files and work
-// from there, open the log, ask about fullscreen unless the command line
-// answered it, open the window, set up the title, hand the four callbacks to
+// from there, open the log, hand over to the recording run when asked to
+// record, else ask about fullscreen unless the command line answered it, open the window, set up the title, hand the four callbacks to
 // GLUT and run its loop, which never returns.
 #include <GL/freeglut.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include "app/desktop.h"
 #include "app/display.h"
 #include "app/options.h"
+#include "app/record.h"
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
@@ -65,7 +66,7 @@ bool enterDataDirectory(const CommandLine& options) {
 
 int main(int argc, char** argv) {
     ensureStandardStreams();
-    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    ParsedCommandLine parsed = parseCommandLine(argc, argv);
     const int answered = answerWithoutWindow(parsed, stdout, stderr);
     if (answered >= 0) return answered;
     const CommandLine& options = parsed.options;
@@ -74,7 +75,16 @@ int main(int argc, char** argv) {
     // the once-a-second figure can be followed live.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    // The file is named from where the program was started, not the data.
+    std::string& recordPath = parsed.options.recordPath;
+    char cwd[4096];
+    if (!recordPath.empty() && recordPath[0] != '/' && getcwd(cwd, sizeof cwd))
+        recordPath = std::string(cwd) + "/" + recordPath;
+
     if (!enterDataDirectory(options)) return 1;
+
+    // No question, no sound device: the music goes into the file.
+    if (!options.recordPath.empty()) return runRecording(options, argc, argv);
 
     // Asked before glutInit: the box's SDL is shut down again before GLUT starts.
     const bool fullScreen =

@@ -25,7 +25,9 @@ constexpr double FPS_REPORT_INTERVAL = 1.0;
 constexpr double TICK_INTERVAL = 1.0 / 30.0;
 }  // namespace
 
-void idle() {
+namespace {
+
+void advanceClock(bool drawnFrame) {
     // Paused: no clock reading, so the first call afterwards sees the whole
     // pause as one step, reports at once and ticks exactly once.
     endWhenRequested();
@@ -33,7 +35,7 @@ void idle() {
     FrameClock& c = frameClock;
 
     c.currentTime = clockSeconds();
-    ++c.frameCounter;
+    if (drawnFrame) ++c.frameCounter;
 
     if (c.currentTime - c.lastFpsTime > FPS_REPORT_INTERVAL) {
         c.lastFpsTime = c.currentTime;
@@ -48,5 +50,11 @@ void idle() {
         simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
     }
 
-    requestRedisplay();
+    if (drawnFrame) requestRedisplay();
 }
+
+}  // namespace
+
+void idle() { advanceClock(true); }
+
+void idleBetweenFrames() { advanceClock(false); }

@@ -1,7 +1,7 @@
 // The frame clock: frames-per-second figure and the fixed simulation tick.
 #pragma once
 
-// Written by idle() only, on the GLUT thread; times in seconds of the
+// Written by idle() (and idleBetweenFrames()) only, on the GLUT thread; times in seconds of the
 // program's clock (platform/clock.h).
 struct FrameClock {
     double currentTime = 0.0;   // clock at the start of the last idle call
@@ -20,3 +20,8 @@ extern void (*requestRedisplay)();
 // makes at most one simulation step per call, requests a redisplay.
 // Does nothing at all while paused.
 void idle();
+
+// idle() for a recording's clock between two frames: reports and steps
+// alike, but counts no frame and asks for no redisplay, so the figure
+// shows the frames drawn.
+void idleBetweenFrames();
