@@ -53,10 +53,7 @@ class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override { messageLog.reopen("messages.log"); }
     void TearDown() override { messageLog.reopen(nullptr); }
-    std::string logText() {
-        messageLog.reopen("messages.log");  // flushes what was written so far
-        return readTextFile(dir.file("messages.log"));
-    }
+    std::string logText() { return messageLog.reopen("messages.log"), readTextFile(dir.file("messages.log")); }  // flushed
     bool read(const Bytes& bytes, Model& model, const char* name = "model.3ds") {
         writeFileBytes(dir.file(name), bytes);
         Reader3DS reader;
@@ -220,18 +217,14 @@ TEST_F(ReaderTest, ColoursOfEachKindBecomeBytes) {
     EXPECT_EQ(logText(), "");
 }
 
-// A file above version 3 is read whole after one warning; files that cannot
-// be read leave the model empty. Messages built from long paths are cut.
 // The mesh data's first child is taken for the mesh version and skipped,
-// whatever it is; the walk goes on with the next.
-TEST_F(ReaderTest, TheMeshDataFirstChildIsSkippedWhateverItIs) {
-    Model m;
-    ASSERT_TRUE(read(chunk(0x4D4D, chunk(0x3D3D, triangle("first", {}) + triangle("second", {}))), m));
-    EXPECT_EQ(summary(m), "(second v3 f1 t0 m0)");
-}
-
-TEST_F(ReaderTest, WarningsAndErrorsGoToTheMessageLog) {
-    Model four, m;
+// whatever it is; the walk goes on with the next. A file above version 3 is
+// read whole after one warning; files that cannot be read leave the model
+// empty. Messages built from long paths are cut.
+TEST_F(ReaderTest, TheFirstChildIsSkippedAndWarningsAndErrorsGoToTheMessageLog) {
+    Model first, four, m;
+    ASSERT_TRUE(read(chunk(0x4D4D, chunk(0x3D3D, triangle("first", {}) + triangle("second", {}))), first));
+    EXPECT_EQ(summary(first), "(second v3 f1 t0 m0)");
     ASSERT_TRUE(read(file(material("plain") + triangle("tri", {"plain"}), 4), four));
     EXPECT_EQ(summary(four), "[plain 0,0,0 ](tri v3 f1 t0 m0)");
     Reader3DS reader;  // "." opens, but is no file
@@ -280,8 +273,8 @@ TEST_F(ReaderTest, PayloadsAndCountsAreCheckedAgainstTheData) {
     EXPECT_TRUE(std::strlen(m.materials[0].name) == 254u && std::strlen(m.objects[0].name) == 254u);
     EXPECT_TRUE(m.objects[0].vertexCount == 1 && m.objects[0].vertices[0].y == 3 && m.objects[0].texCoords[0].v == 0.75f);
     const ModelObject& bad = m.objects[1];
-    EXPECT_TRUE(bad.vertexCount == 3 && bad.faceCount == 2 && bad.texCoordCount == 3) << summary(m);
-    EXPECT_TRUE(bad.texCoords[0].u == 0.5f && bad.texCoords[2].u == 0);
+    EXPECT_TRUE(bad.vertexCount == 3 && bad.faceCount == 2 && bad.texCoordCount == 3 && bad.texCoords[0].u == 0.5f &&
+                bad.texCoords[2].u == 0) << summary(m);
     EXPECT_EQ(logText(), "Warning in Import3DS: The file is cut short or damaged; kept what it holds: model.3ds\n"
                          "Warning in Import3DS: Faces naming vertices beyond their object's vertex list were dropped: "
                          "model.3ds\n");
