@@ -39,18 +39,17 @@ protected:
     static void fillOverlayTexture(Colour bottom, Colour top) {
         const int size = overlay.textureSize;
         std::vector<unsigned char> texels;
-        for (int i = 0; i < size * size; ++i) texels.insert(texels.end(), {i < size * size / 2 ? bottom.r : top.r,
-                                                                           i < size * size / 2 ? bottom.g : top.g,
-                                                                           i < size * size / 2 ? bottom.b : top.b});
-        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        for (int i = 0; i < size * size; ++i) {
+            const Colour c = i < size * size / 2 ? bottom : top;
+            texels.insert(texels.end(), {c.r, c.g, c.b});
+        }
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]), glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     }
 
     static std::vector<unsigned char> overlayTexels() {
         std::vector<unsigned char> texels(overlay.textureSize * overlay.textureSize * 3);
-        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]), glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
         return texels;
     }
@@ -79,8 +78,7 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
 }
 
 TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownIndex) {
-    overlay.textures[0] = 0;
-    createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
+    overlay.textures[0] = 0, createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
     ASSERT_NE(overlay.textures[0], 0u);
     for (int index : {0, -1, 4}) drawOverlay(index, WIDTH, HEIGHT);
     EXPECT_TRUE(pixelIs(400, 300, {40, 20, 10}, 1));
@@ -92,8 +90,7 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
     const std::vector<float> matrices = glStateOf({});
     drawOverlay(0, WIDTH, HEIGHT);
     for (auto [x, y] : {std::pair{1, 1}, {WIDTH - 2, HEIGHT / 2 - 20}, {1, HEIGHT / 2 + 20}, {WIDTH - 2, HEIGHT - 2}})
-        EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45}
-                                                 : Colour{40 + 180, 20, 10 + 90}, 2))
+        EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45} : Colour{40 + 180, 20, 10 + 90}, 2))
             << x << "," << y;
     // What the scene expects afterwards: both matrices kept (the screen-space projection popped).
     const std::vector<float> after = glStateOf({GL_DEPTH_TEST, GL_BLEND, GL_LIGHTING});

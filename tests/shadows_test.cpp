@@ -28,9 +28,7 @@ protected:
         if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
         // The scene's state when the passes run: depth test on, lit.
         scenefixtures::setView(90.0, 1.0, 100.0);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
+        glMatrixMode(GL_PROJECTION), glLoadIdentity(), glMatrixMode(GL_MODELVIEW);
         for (GLenum cap : {GL_TEXTURE_2D, GL_CULL_FACE}) glDisable(cap);
         for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING}) glEnable(cap);
     }
@@ -38,8 +36,7 @@ protected:
 
     static std::vector<unsigned char> readStencil() {
         std::vector<unsigned char> stencil(WIDTH * HEIGHT);
-        glFinish();
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glFinish(), glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, WIDTH, HEIGHT, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
         return stencil;
     }
@@ -49,11 +46,8 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     // Four strips across the window, drawn in normalised device coordinates.
     const struct { int stencil; float ndcZ; bool dark; } strips[4] = {
         {1, 0.6f, true}, {0, 0.6f, false}, {255, 0.6f, true}, {1, -0.6f, false}};  // -0.6: window depth 0.2
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_STENCIL_TEST);
-    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
-    glColor3ub(200, 100, 50);
+    glPushAttrib(GL_ENABLE_BIT), glDisable(GL_LIGHTING), glEnable(GL_STENCIL_TEST);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE), glColor3ub(200, 100, 50);
     for (int i = 0; i < 4; ++i) {
         glStencilFunc(GL_ALWAYS, strips[i].stencil, 0xFF);
         glLoadIdentity();
@@ -62,13 +56,9 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     }
     glPopAttrib();
     // Whatever the scene left: its camera, its current colour.
-    glMatrixMode(GL_PROJECTION);
-    gluPerspective(60.0, 1.3, 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(1, 2, 3);
-    glColor3f(0.25f, 0.5f, 0.75f);
-    glEnable(GL_CULL_FACE);  // the full-window quad must survive back-face culling
-    glCullFace(GL_BACK);
+    glMatrixMode(GL_PROJECTION), gluPerspective(60.0, 1.3, 1.0, 100.0), glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1, 2, 3), glColor3f(0.25f, 0.5f, 0.75f);
+    glEnable(GL_CULL_FACE), glCullFace(GL_BACK);  // the full-window quad must survive back-face culling
     const std::vector<GLenum> caps = {GL_LIGHTING, GL_CULL_FACE, GL_BLEND, GL_STENCIL_TEST, GL_DEPTH_TEST};
     const std::vector<float> before = scenefixtures::glStateOf(caps);
 
@@ -88,23 +78,13 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
 
 // The counting as a strip per silhouette edge, pass by pass, for every object but parts 0 and 1 (objects 3, 4).
 void edgeByEdgeVolumes(Character& c, const float light[4]) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_LIGHTING);
-    glDepthMask(GL_FALSE);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_STENCIL_TEST);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
+    glPushAttrib(GL_ALL_ATTRIB_BITS), glDisable(GL_LIGHTING), glDepthMask(GL_FALSE), glDepthFunc(GL_LEQUAL);
+    glEnable(GL_STENCIL_TEST), glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glEnable(GL_CULL_FACE), glCullFace(GL_BACK), glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
     for (size_t i = 0; i < c.model.objects.size(); ++i) {
         if (i == 3 || i == 4) continue;
-        glFrontFace(GL_CCW);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        extrudeSilhouette(c.model.objects[i], light, false);
-        glFrontFace(GL_CW);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        extrudeSilhouette(c.model.objects[i], light, true);
+        glFrontFace(GL_CCW), glStencilOp(GL_KEEP, GL_KEEP, GL_INCR), extrudeSilhouette(c.model.objects[i], light, false);
+        glFrontFace(GL_CW), glStencilOp(GL_KEEP, GL_KEEP, GL_DECR), extrudeSilhouette(c.model.objects[i], light, true);
     }
     glPopAttrib();
 }
