@@ -137,8 +137,7 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
         ModelObject o;
         for (int i = 0; i < 12; ++i) o.vertices.push_back({c(), c(), c()});
         const Vec3f v0 = o.vertices[0];
-        o.vertices.insert(o.vertices.end(),
-                          {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
+        o.vertices.insert(o.vertices.end(), {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
         for (int f = 0; f <= round % 40; ++f) o.faces.push_back({{v(), v(), v()}});
         expectSameNeighbours(o, "soup");
     }

@@ -116,10 +116,9 @@ TEST(DataFiles, EveryModelAndTextureReadsBackWithoutALogLine) {
         ++models;
         const Model model = readModel(path);
         EXPECT_GT(model.objectCount, 0) << path;
-        for (const ModelObject& o : model.objects) {
-            EXPECT_TRUE(o.faceCount > 0 && o.materialIndex >= 0) << path << " " << o.name << " is empty or has no material";
-            EXPECT_TRUE(!o.textured || o.texCoordCount == o.vertexCount) << path << " " << o.name;
-        }
+        for (const ModelObject& o : model.objects)
+            EXPECT_TRUE(o.faceCount > 0 && o.materialIndex >= 0 && (!o.textured || o.texCoordCount == o.vertexCount))
+                << path << " " << o.name << " is empty, has no material or lacks mapping";
         const ModelObject* face = objectNamed(model, "face");  // the lettering's front faces look at the viewer
         ASSERT_TRUE(face || std::string(path).find("schrift") == std::string::npos) << path << " has no front face";
         for (const Vec3f& n : face ? face->normals : std::vector<Vec3f>()) EXPECT_GT(n.z, 0.99f) << path << " has a front face turned away";
@@ -137,10 +136,8 @@ TEST(DataFiles, StaysWithinItsBudgetAndTheGeneratorWritesTheSameBytesAgain) {
     REQUIRE_DATA();
     if (!std::filesystem::exists(GENERATOR)) GTEST_SKIP() << "no generator at " << GENERATOR;
     TempDir temp;
-    const std::string command = GENERATOR + " " + temp.path() + "/again";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::uintmax_t total = 0;
-    int files = 0;
+    ASSERT_EQ(std::system((GENERATOR + " " + temp.path() + "/again").c_str()), 0);
+    std::uintmax_t total = 0, files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(DATA)) {
         const std::string relative = std::filesystem::relative(entry.path(), DATA).string();
         // The demo run from the data folder (./demo.sh) keeps its log there.
@@ -176,17 +173,16 @@ TEST(DataVehicles, ClosedWoundOutwardWithWheelsOnTheirPivots) {
 
 TEST(DataPaths, PointFilesHoldWholeEvenSegmentsOfTheirSampleCounts) {
     REQUIRE_DATA();
-    const struct { const char* name; int samples; size_t points; } files[] = {{"street_2.ase", 250, 126}, {"street.ase", 450, 226}, {"cam.ASE", 700, 701}};
-    for (const auto& f : files) {
-        const std::vector<Vec3d> points = readPoints(f.name);
-        ASSERT_EQ(points.size(), f.points) << f.name;
-        EXPECT_EQ(f.samples % (int(points.size()) - 1), 0) << f.name << " leaves samples uncomputed";
+    // Segments dividing the paths' 250, 450 and 700 samples, so that none is left uncomputed.
+    for (auto [name, count] : {std::pair{"street_2.ase", 126u}, {"street.ase", 226u}, {"cam.ASE", 701u}}) {
+        const std::vector<Vec3d> points = readPoints(name);
+        ASSERT_EQ(points.size(), count) << name;
         double lo = 1e30, hi = 0;
         for (size_t i = 1; i < points.size(); ++i) {
             const double d = std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y, points[i].z - points[i - 1].z);
             lo = std::min(lo, d), hi = std::max(hi, d);
         }
-        EXPECT_LT(hi - lo, 0.01 * hi) << f.name << " has uneven segments: an uneven speed";
+        EXPECT_LT(hi - lo, 0.01 * hi) << name << " has uneven segments: an uneven speed";
     }
 }
 
