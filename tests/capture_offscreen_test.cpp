@@ -46,16 +46,10 @@ TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADispla
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // Mark the left half in the stencil only, then paint where it is marked.
-    glEnable(GL_STENCIL_TEST);
-    glStencilFunc(GL_ALWAYS, 1, 0xff);
-    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glRectf(-1, -1, 0, 1);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glStencilFunc(GL_EQUAL, 1, 0xff);
-    glColor3f(1, 1, 0);
-    glRectf(-1, -1, 1, 1);
-    glDisable(GL_STENCIL_TEST);
+    glEnable(GL_STENCIL_TEST), glStencilFunc(GL_ALWAYS, 1, 0xff), glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE), glRectf(-1, -1, 0, 1);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE), glStencilFunc(GL_EQUAL, 1, 0xff);
+    glColor3f(1, 1, 0), glRectf(-1, -1, 1, 1), glDisable(GL_STENCIL_TEST);
     ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     const std::vector<unsigned char> rgb = readBack();
     EXPECT_EQ(pixel(rgb, WIDTH / 4, HEIGHT / 2), (std::vector<int>{255, 255, 0}));
@@ -66,10 +60,8 @@ TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADispla
 // (render_bitmapfont_test); here only that it draws where GLUT cannot.
 TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
     ASSERT_TRUE(bitmapFontAvailable());
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glOrtho(0, WIDTH, 0, HEIGHT, -1, 1);
-    glColor3f(1, 0, 0);
+    glClearColor(0, 0, 0, 1), glClear(GL_COLOR_BUFFER_BIT);
+    glOrtho(0, WIDTH, 0, HEIGHT, -1, 1), glColor3f(1, 0, 0);
     drawBitmapString(10, 50, 0, "Waiting...");
     const std::vector<unsigned char> rgb = readBack();
     int red = 0, right = 0;

@@ -65,10 +65,7 @@ protected:
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
         for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_TEXTURE_2D}) glDisable(cap);
         scenefixtures::setView(90, 1, 10);  // clear colour black, modelview identity
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 800, 0, 600, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
+        glMatrixMode(GL_PROJECTION), glLoadIdentity(), glOrtho(0, 800, 0, 600, -1, 1), glMatrixMode(GL_MODELVIEW);
         scenefixtures::makeDirs();
     }
     TempDir dir;

@@ -142,8 +142,7 @@ TEST_F(KeysWithWindow, EscapeFromEveryStateShowsAFreshClosingScreen) {
         SCOPED_TRACE(state);
         demo.demoState = state;
         // Whatever the state left behind: a moved camera, the scene's switches, words that arrived.
-        glTranslatef(10, 20, 30);
-        glClearColor(1, 1, 1, 1);
+        glTranslatef(10, 20, 30), glClearColor(1, 1, 1, 1);
         for (GLenum cap : offAfter) glEnable(cap);
         for (GLenum cap : onAfter) glDisable(cap);
         if (demo.closingLettering)
@@ -152,10 +151,9 @@ TEST_F(KeysWithWindow, EscapeFromEveryStateShowsAFreshClosingScreen) {
 
         keyboard(27, 0, 0);  // Escape
         ASSERT_TRUE(demo.demoState == STATE_CLOSING && demo.closingLettering);
-        for (LetteringItem* item : demo.closingLettering->items) {
-            EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1);
-            EXPECT_EQ(item->position[0], item == demo.closingLettering->items[0] ? -100.0f : 50.0f) << "the words start over";
-        }
+        for (LetteringItem* item : demo.closingLettering->items)
+            EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1 &&
+                        item->position[0] == (item == demo.closingLettering->items[0] ? -100.0f : 50.0f)) << "the words start over";
         EXPECT_NE(demo.closingLettering->textures[BACKDROP_SLOT], 0u);
         // The light at (-55, -55, 50), applied under the identity: eye coordinates equal the given ones.
         float eye[4];

@@ -41,8 +41,7 @@ protected:
             EXPECT_TRUE(items[i]->isMoving() && items[i]->displayList != 0u);
         }
         unsigned char texel[8 * 8 * 4] = {};
-        glBindTexture(GL_TEXTURE_2D, textures[BACKDROP_SLOT]);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+        glBindTexture(GL_TEXTURE_2D, textures[BACKDROP_SLOT]), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
         glBindTexture(GL_TEXTURE_2D, 0);
         EXPECT_TRUE(texel[0] == 90 && texel[1] == 90 && texel[2] == 90);
     }

@@ -57,9 +57,7 @@ protected:
 
 TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTexturingIsOn) {
     fillOverlayTexture({0, 0, 0}, {0, 0, 0});  // bound and black: text must not take its colour
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawFramesPerSecond(7);
+    glClearColor(0, 0, 0, 0), glClear(GL_COLOR_BUFFER_BIT), drawFramesPerSecond(7);
     const std::vector<unsigned char> drawn = readFrame();
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
@@ -67,12 +65,9 @@ TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTextu
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && glIsEnabled(GL_LIGHTING) && colour[0] == 1.0f && colour[1] == 0.0f);
     EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), 255) > 30 && pixelIs(400, 300, {0, 0, 0}));
     // The same text drawn directly, in the same place and colour; a bare 7 differs.
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING), glDisable(GL_TEXTURE_2D);
     for (const char* text : {"007", "7"}) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        glColor3f(1, 0, 0);
-        drawBitmapText(40, 40, -50, text);
+        glClear(GL_COLOR_BUFFER_BIT), glColor3f(1, 0, 0), drawBitmapText(40, 40, -50, text);
         EXPECT_EQ(readFrame() == drawn, text[1] != 0) << text;
     }
 }
@@ -101,10 +96,8 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
 
 TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil) {
     fillOverlayTexture({200, 200, 200}, {200, 200, 200});
-    glClearColor(0, 0, 0, 0);  // what the window holds adds to the faded texture
-    glClearStencil(3);
-    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glClearStencil(0);
+    glClearColor(0, 0, 0, 0), glClearStencil(3);  // what the window holds adds to the faded texture
+    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT), glClearStencil(0);
     // No characters or terrain exist here: the capture is the old texture, faded.
     for (int expected : {180, 162}) {
         updateOverlayTexture(SceneObjects(), false, FrameView());

@@ -43,10 +43,7 @@ TEST_F(WindowGl, ReshapeSetsViewportAndProjectionForEachState) {
         glGetFloatv(GL_MODELVIEW_MATRIX, expected);
         demo.demoState = c.state;
         // From matrices other than the identity, so a skipped load would show.
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(SCRAMBLED);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(SCRAMBLED);
+        glMatrixMode(GL_PROJECTION), glLoadMatrixf(SCRAMBLED), glMatrixMode(GL_MODELVIEW), glLoadMatrixf(SCRAMBLED);
         reshape(c.width, c.height);
         expectMatrix(GL_PROJECTION_MATRIX, expected);
         expectMatrix(GL_MODELVIEW_MATRIX, IDENTITY);
