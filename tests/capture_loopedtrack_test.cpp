@@ -105,9 +105,7 @@ TEST(LoopedTrack, TheDemoTrackMatchesWhatThePlayerHears) {
     int worst = 0;
     for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, std::abs(ours[i] - heard[i]));
     EXPECT_LE(worst, 4);
-    Mix_FreeChunk(chunk);
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    Mix_FreeChunk(chunk), Mix_CloseAudio(), SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 }  // namespace
