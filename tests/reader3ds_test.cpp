@@ -55,9 +55,7 @@ protected:
     void TearDown() override { messageLog.reopen(nullptr); }
     std::string logText() { return messageLog.reopen("messages.log"), readTextFile(dir.file("messages.log")); }  // flushed
     bool read(const Bytes& bytes, Model& model, const char* name = "model.3ds") {
-        writeFileBytes(dir.file(name), bytes);
-        Reader3DS reader;
-        return reader.Import3DS(&model, name);
+        return writeFileBytes(dir.file(name), bytes), Reader3DS().Import3DS(&model, name);
     }
     TempDir dir;
 };
