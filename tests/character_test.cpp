@@ -19,21 +19,15 @@ namespace {
 // The neighbour search written the direct way: every edge of every face
 // against every edge of every other face, in index order.
 void pairwiseNeighbours(ModelObject& o) {
-    const int n = static_cast<int>(o.faces.size());
+    const int n = int(o.faces.size());
     auto at = [&](int f, int j) -> const Vec3f& { return o.vertices[o.faces[f].vertexIndex[j % 3]]; };
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
         for (int j = 0; j < 3; ++j) {
-            int k = 0, m = 0;  // the first matching edge of another face
-            while (k < n && (k == i || !edgesEqual(at(i, j), at(i, j + 1), at(k, m), at(k, m + 1)))) {
-                if (++m == 3) {
-                    m = 0;
-                    ++k;
-                }
-            }
-            o.faces[i].neighbour[j] = k < n ? k : -2;
-            if (k < n) o.faces[k].neighbour[m] = i;
+            int e = 0;  // the first matching edge (face e / 3, edge e % 3) of another face
+            while (e < 3 * n && (e / 3 == i || !edgesEqual(at(i, j), at(i, j + 1), at(e / 3, e), at(e / 3, e + 1)))) ++e;
+            o.faces[i].neighbour[j] = e < 3 * n ? e / 3 : -2;
+            if (e < 3 * n) o.faces[e / 3].neighbour[e % 3] = i;
         }
-    }
 }
 
 std::vector<int> neighbours(const Face& f) { return {f.neighbour, f.neighbour + 3}; }
@@ -45,8 +39,7 @@ void expectSameNeighbours(const ModelObject& object, const char* what, bool clos
     for (size_t i = 0; i < direct.faces.size(); ++i) {
         const std::vector<int> want = neighbours(direct.faces[i]);
         ASSERT_EQ(neighbours(hashed.object().faces[i]), want) << what << ": face " << i;
-        ASSERT_EQ(hashed.object().faces[i].facing, 3);
-        ASSERT_TRUE(!closed || *std::min_element(want.begin(), want.end()) >= 0) << what;
+        ASSERT_TRUE(hashed.object().faces[i].facing == 3 && (!closed || *std::min_element(want.begin(), want.end()) >= 0)) << what;
     }
 }
 
@@ -113,8 +106,7 @@ TEST(Character, PitchAndSpinOverManyTicks) {
     c.startPitch(40);
     for (int i = 0; i < 45; ++i) tick();
     EXPECT_EQ(c.pitchState, 2);
-    c.startPitch(10);
-    tick();
+    c.startPitch(10), tick();
     EXPECT_TRUE(c.pitchState == 1 && c.pitchCount == 2);
 }
 
@@ -126,11 +118,8 @@ TEST(Character, PlanesAndEdges) {
                   {1, 2, 3}, {4, 6, 3}, {1, 2, 7}, {-1.5f, 2, 0.25f}, {7, -3, 1}, {2, 2, -9}};
     for (int i = 0; i < 4; ++i) o.faces.push_back({{3 * i, 3 * i + 1, 3 * i + 2}});
     Built h({o});
-    const double planes[4][4] = {
-        {0, 0, 6, -30}, {1, 1, 1, -1}, {16, -12, 0, 8}, {46.25, 81.25, 17.5, -97.5}};
-    for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 4; ++k) EXPECT_NEAR(h.object().faces[i].plane[k], planes[i][k], 1e-9) << i;
-    }
+    const double planes[4][4] = {{0, 0, 6, -30}, {1, 1, 1, -1}, {16, -12, 0, 8}, {46.25, 81.25, 17.5, -97.5}};
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(h.object().faces[i / 4].plane[i % 4], planes[i / 4][i % 4], 1e-9) << i;
     // Edges match either way round by exact position (-0 equals 0, NaN
     // equals nothing).
     const Vec3f a{1, 2, 3}, b{4, 5, 6}, nan{std::nanf(""), 0, 0};
@@ -142,15 +131,13 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
     std::mt19937 rng(20261206);
     // Soups over a few positions: edges shared by three or more faces,
     // degenerate faces, and vertex entries sharing a position (one as -0).
-    std::uniform_int_distribution<int> coord(0, 2), vertex(0, 15);
-    auto c = [&] { return float(coord(rng)); };
-    auto v = [&] { return vertex(rng); };
+    auto c = [&] { return float(rng() % 3); };
+    auto v = [&] { return int(rng() % 16); };
     for (int round = 0; round < 200; ++round) {
         ModelObject o;
         for (int i = 0; i < 12; ++i) o.vertices.push_back({c(), c(), c()});
         const Vec3f v0 = o.vertices[0];
-        o.vertices.insert(o.vertices.end(),
-                          {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
+        o.vertices.insert(o.vertices.end(), {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
         for (int f = 0; f <= round % 40; ++f) o.faces.push_back({{v(), v(), v()}});
         expectSameNeighbours(o, "soup");
     }
@@ -164,8 +151,7 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
     ModelObject o = cube({0, 0, 0}, 1);
     o.faces.insert(o.faces.end(), {{{0, 3, 99}}, {{-1, 0, 3}}});
     Built h({o});
-    EXPECT_EQ(neighbours(h.object().faces[12]), std::vector<int>(3, -2));
-    EXPECT_EQ(neighbours(h.object().faces[13]), std::vector<int>(3, -2));
+    for (int f : {12, 13}) EXPECT_EQ(neighbours(h.object().faces[f]), std::vector<int>(3, -2));
     const float light[4] = {0, 10, 0, 1};
     silhouette(h.object(), light, true);
 }
@@ -187,8 +173,7 @@ TEST(Character, SilhouettesFollowTheLitUnlitBorder) {
     EXPECT_EQ(silhouette(o, inPlane, true), square({-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}));
     // An open square: its border edges extrude when lit, nothing when not.
     ModelObject strip;
-    strip.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    strip.faces = {{{0, 1, 2}}, {{0, 2, 3}}};
+    strip.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, strip.faces = {{{0, 1, 2}}, {{0, 2, 3}}};
     Built s({strip});
     const float front[4] = {0.5f, 0.5f, 3, 1}, behind[4] = {0.5f, 0.5f, -3, 1};
     EXPECT_EQ(silhouette(s.object(), front, true), square({0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}));

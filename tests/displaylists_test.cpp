@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <vector>
@@ -11,8 +10,8 @@
 #include "assets/displaylists.h"
 #include "assets/texture.h"
 #include "assets/writer3ds.h"
+#include "scenefixtures.h"
 #include "support/glcontext.h"
-#include "support/tempdir.h"
 
 namespace {
 
@@ -27,22 +26,14 @@ Model gridModel(int count) {
     for (int i = 0; i < count; ++i) {
         m.materials.push_back(Material{{}, {}, {uint8_t(40 * i + 20), 200, uint8_t(10 * i)}});
         ModelObject& o = m.objects.emplace_back();
-        const float x = 100.f * i;
-        o.vertices = {{x, 0, 0}, {x + 100, 0, 0}, {x, 100, 0}};
-        o.normals.assign(3, Vec3f{0, 0, 1});
-        o.faces = {Face{{0, 1, 2}}};
-        o.vertexCount = 3, o.faceCount = 1;
-        o.materialIndex = i;
+        o.vertices = {{100.f * i, 0, 0}, {100.f * i + 100, 0, 0}, {100.f * i, 100, 0}}, o.normals.assign(3, Vec3f{0, 0, 1});
+        o.faces = {Face{{0, 1, 2}}}, o.vertexCount = 3, o.faceCount = 1, o.materialIndex = i;
     }
     return m;
 }
 
 // Maps (0.5, 0.5) everywhere onto a textured object.
-void texture(ModelObject& o) {
-    o.textured = true;
-    o.texCoords.assign(3, Vec2f{0.5f, 0.5f});
-    o.texCoordCount = 3;
-}
+void texture(ModelObject& o) { o.textured = true, o.texCoords.assign(3, Vec2f{0.5f, 0.5f}), o.texCoordCount = 3; }
 
 // A 2 x 2 texture of one colour in models/`name`.
 void writeTexture(const char* name, Colour c) {
@@ -53,7 +44,6 @@ void writeTexture(const char* name, Colour c) {
 
 // Clears, calls `list` and reads the middle of cells 0 to 5 (inside their triangles).
 std::vector<Colour> draw(unsigned int list) {
-    glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glCallList(list);
     std::vector<Colour> cells;
@@ -74,11 +64,9 @@ protected:
     void SetUp() override {
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
         for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_TEXTURE_2D}) glDisable(cap);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 800, 0, 600, -1, 1);
-        glMatrixMode(GL_MODELVIEW);  // left at identity
-        mkdir("models", 0755);
+        scenefixtures::setView(90, 1, 10);  // clear colour black, modelview identity
+        glMatrixMode(GL_PROJECTION), glLoadIdentity(), glOrtho(0, 800, 0, 600, -1, 1), glMatrixMode(GL_MODELVIEW);
+        scenefixtures::makeDirs();
     }
     TempDir dir;
     TextureTable table;
@@ -89,15 +77,11 @@ protected:
 TEST(PrepareArrays, FlattensCornersWithWhiteAndZeroForWhatIsMissing) {
     Model m = gridModel(5);
     ModelObject& o = m.objects[0];  // a second face through a vertex of its own
-    o.vertices.push_back(Vec3f{7, 8, 9}), o.normals.push_back(Vec3f{0, 1, 0});
-    o.faces.push_back(o.faces[0]);
-    o.faces[1].vertexIndex[1] = 3;
-    o.vertexCount = 4, o.faceCount = 2;
+    o.vertices.push_back(Vec3f{7, 8, 9}), o.normals.push_back(Vec3f{0, 1, 0}), o.faces.push_back(o.faces[0]);
+    o.faces[1].vertexIndex[1] = 3, o.vertexCount = 4, o.faceCount = 2;
     m.objects[1].materialIndex = -1, m.objects[2].materialIndex = 99;  // not found; as in a model without any
-    m.objects[3].textured = true;     // textured, but the file had no mapping
-    m.objects[3].drawTexCoords.assign(3, Vec2f{5, 5});
-    texture(m.objects[4]);
-    m.objects[4].texCoords[0] = Vec2f{0.25f, 0.75f};
+    m.objects[3].textured = true, m.objects[3].drawTexCoords.assign(3, Vec2f{5, 5});  // textured, but the file had no mapping
+    texture(m.objects[4]), m.objects[4].texCoords[0] = Vec2f{0.25f, 0.75f};
     prepareArrays(m);
     ASSERT_TRUE(o.drawVertices.size() == 6 && o.drawNormals.size() == 6 && o.drawTexCoords.size() == 6 &&
                 o.drawColours.size() == 6);
@@ -107,9 +91,8 @@ TEST(PrepareArrays, FlattensCornersWithWhiteAndZeroForWhatIsMissing) {
         for (const Rgb8& c : m.objects[i].drawColours) EXPECT_TRUE(c.r == 255 && c.g == 255 && c.b == 255) << i;
     for (const Vec2f& t : m.objects[3].drawTexCoords) EXPECT_TRUE(t.u == 0 && t.v == 0);
     EXPECT_TRUE(m.objects[4].drawTexCoords[0].u == 0.25f && m.objects[4].drawTexCoords[0].v == 0.75f);
-    Model uncounted;
-    uncounted.objectCount = 3;  // a count the list does not back: nothing is touched
-    prepareArrays(uncounted);
+    Model uncounted;  // a count the list does not back: nothing is touched
+    uncounted.objectCount = 3, prepareArrays(uncounted);
 }
 
 // Untextured objects draw in their material's colour, but on the terrain in
@@ -130,8 +113,7 @@ TEST_F(DisplayListTest, UntexturedObjectsDrawTheirMaterialColourButTerrainWhite)
 
 TEST_F(DisplayListTest, ObjectsThreeAndFourOnlyInTheirOwnLists) {
     Model six = gridModel(6), three = gridModel(3);
-    prepareArrays(six);
-    prepareArrays(three);
+    prepareArrays(six), prepareArrays(three);
     const CharacterLists lists = buildCharacterLists(six, table), few = buildCharacterLists(three, table);
     EXPECT_EQ(draw(lists.bodyList), showing(six, {0, 1, 2, 5}));
     EXPECT_EQ(draw(lists.objectList3), showing(six, {3}));
@@ -152,26 +134,23 @@ TEST_F(DisplayListTest, ObjectsThreeAndFourOnlyInTheirOwnLists) {
 // an untextured one; lettering binds nothing and draws with the bound texture.
 TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     Model m = gridModel(3);
-    texture(m.objects[1]);
-    prepareArrays(m);
-    writeTexture("teal.bmp", {0, 128, 128});
-    writeTexture("orange.bmp", {255, 128, 0});
+    texture(m.objects[1]), prepareArrays(m);
+    writeTexture("teal.bmp", {0, 128, 128}), writeTexture("orange.bmp", {255, 128, 0});
     std::snprintf(m.materials[1].textureFile, sizeof m.materials[1].textureFile, "teal.bmp");
     for (Material& mat : m.materials) mat.textureSlot = 42;
     table[0] = 12345;
-    loadTextures(m, table);
+    EXPECT_TRUE(loadTextures(m, table));
     EXPECT_TRUE(table[0] == 12345u && table[2] == 0u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(m.materials[i].textureSlot, i);
     GLint minFilter = 0;
     glBindTexture(GL_TEXTURE_2D, table[1]);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
     EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
-    glBindTexture(GL_TEXTURE_2D, 0);
     glColor3ub(10, 10, 10);  // the list sets white itself
     std::vector<Colour> cells = showing(m, {0, 2});
     cells[1] = {0, 128, 128};
     EXPECT_EQ(draw(buildCharacterLists(m, table).bodyList), cells);
-    loadTextureFile(table, "orange.bmp", 7);
+    ASSERT_TRUE(loadTextureFile(table, "orange.bmp", 7));
     glBindTexture(GL_TEXTURE_2D, table[7]);
     cells[1] = {255, 128, 0};
     EXPECT_EQ(draw(buildLetteringList(m)), cells);

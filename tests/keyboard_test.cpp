@@ -20,7 +20,6 @@ using namespace scenefixtures;
 
 namespace {
 
-constexpr unsigned char ESCAPE = 27;
 const int EVERY_STATE[] = {STATE_TITLE, STATE_SCENE, STATE_LOADING1, STATE_LOADING2, STATE_LOAD_REQUESTED, STATE_CLOSING};
 
 // Everything a key may change, to prove that other keys change nothing.
@@ -28,11 +27,6 @@ auto snapshot() {
     const DrawOptions& o = demo.options;
     return std::make_tuple(demo.demoState, o.showTerrain, o.showSky, o.cullFaces, o.overlayEffect, o.showShadows,
                            o.showAxes, o.showPath, demo.paused, script.started, o.overlayRate);
-}
-
-template <class T> void drop(T*& object) {
-    delete object;
-    object = nullptr;
 }
 
 std::string press(unsigned char key) {
@@ -43,23 +37,19 @@ std::string press(unsigned char key) {
 
 class Keys : public ::testing::Test {
 protected:
-    void SetUp() override {
-        messageLog.reopen(nullptr);
-        demo = Demo();
-        script = Script();
-    }
+    void SetUp() override { messageLog.reopen(nullptr), demo = Demo(), script = Script(); }
     void TearDown() override {
-        drop(demo.closingLettering), drop(demo.titleLettering), drop(sceneObjects.plainCharacter);
-        drop(sceneObjects.camera), drop(sceneObjects.cameraPath);
+        delete demo.closingLettering, delete demo.titleLettering, delete sceneObjects.plainCharacter;
+        delete sceneObjects.camera, delete sceneObjects.cameraPath;
+        sceneObjects.plainCharacter = nullptr, sceneObjects.camera = nullptr, sceneObjects.cameraPath = nullptr;
         demo = Demo();
     }
 
     // The loaded objects the keys touch, as the loader thread leaves them.
     static void createSceneObjects() {
-        sceneObjects.plainCharacter = new Character(KIND_PLAIN, 10);
-        sceneObjects.camera = new Camera();
         const Vec3d points[2] = {{100, 5, -20}, {200, 5, -20}};
-        sceneObjects.cameraPath = new SplinePath(2, points, 10, 3, 0, 0);
+        sceneObjects.plainCharacter = new Character(KIND_PLAIN, 10);
+        sceneObjects.camera = new Camera(), sceneObjects.cameraPath = new SplinePath(2, points, 10, 3, 0, 0);
     }
 
     TempDir dir;
@@ -75,11 +65,9 @@ TEST_F(Keys, EachToggleFlipsOnlyItsFlagInEitherCaseInEveryState) {
         for (auto [key, flag] : toggles) {
             SCOPED_TRACE(std::string("key ") + char(key) + " in state " + std::to_string(state));
             const auto before = snapshot();
-            keyboard(key, 0, 0);
-            *flag = !*flag;  // undone by hand: nothing else may differ now
+            keyboard(key, 0, 0), *flag = !*flag;  // undone by hand: nothing else may differ now
             EXPECT_EQ(snapshot(), before) << "the flag did not flip, or something else changed";
-            *flag = !*flag;
-            keyboard(static_cast<unsigned char>(std::toupper(key)), 0, 0);  // '0' has one code
+            *flag = !*flag, keyboard(static_cast<unsigned char>(std::toupper(key)), 0, 0);  // '0' has one code
             EXPECT_EQ(snapshot(), before);
         }
     }
@@ -88,10 +76,7 @@ TEST_F(Keys, EachToggleFlipsOnlyItsFlagInEitherCaseInEveryState) {
 TEST_F(Keys, LStepsTheRateByTenWithoutLineEndsAndWrapsToZero_PlusPrintsOneWord_OthersDoNothing) {
     std::string printed;
     for (int n = 1; n <= 45; ++n) printed += press(n % 2 ? 'l' : 'L');
-    EXPECT_EQ(demo.options.overlayRate, 0);
-    EXPECT_EQ(printed.substr(0, 4), "6070");
-    EXPECT_EQ(printed.substr(printed.size() - 7), "4804900");
-
+    EXPECT_TRUE(demo.options.overlayRate == 0 && printed.substr(0, 4) == "6070" && printed.substr(printed.size() - 7) == "4804900") << printed;
     const auto before = snapshot();
     const std::string word = press('+');
     EXPECT_TRUE(word.size() == 4 && word.find('\n') == std::string::npos) << word;
@@ -101,38 +86,29 @@ TEST_F(Keys, LStepsTheRateByTenWithoutLineEndsAndWrapsToZero_PlusPrintsOneWord_O
 
 TEST_F(Keys, DRequestsLoadingOnTheTitleAndStartsTheWalkElsewhere) {
     for (int state : EVERY_STATE) {
-        script.started = false;
-        demo.demoState = state;
+        script.started = false, demo.demoState = state;
         keyboard(state % 2 ? 'd' : 'D', 0, 0);
-        EXPECT_EQ(script.started, state != STATE_TITLE) << "state " << state;
-        EXPECT_EQ(demo.demoState, state == STATE_TITLE ? STATE_LOAD_REQUESTED : state);
+        EXPECT_TRUE(script.started == (state != STATE_TITLE) && demo.demoState == (state == STATE_TITLE ? STATE_LOAD_REQUESTED : state)) << state;
     }
 }
 
 TEST_F(Keys, DWhileStartedRestartsTheWalkAndMPitchesThePlainCharacterOnceTheSceneIsReady) {
     createSceneObjects();
     // Objects written by a loader that has not been seen to end are not touched.
-    demo.demoState = STATE_LOADING2;
-    script.started = true;
-    script.scenePhase = PHASE_FOLLOW;
-    keyboard('m', 0, 0);
-    keyboard('D', 0, 0);
+    demo.demoState = STATE_LOADING2, script.started = true, script.scenePhase = PHASE_FOLLOW;
+    keyboard('m', 0, 0), keyboard('D', 0, 0);
     EXPECT_EQ(std::make_tuple(script.started, script.scenePhase, sceneObjects.plainCharacter->pitchState),
               std::make_tuple(true, int(PHASE_FOLLOW), 0));
 
-    demo.sceneObjectsReady = true;
-    demo.demoState = STATE_SCENE;
-    script.waiting = true;
-    script.lapCount = 1;
+    demo.sceneObjectsReady = true, demo.demoState = STATE_SCENE;
+    script.waiting = true, script.lapCount = 1, script.cameraIndex = 6;
     sceneObjects.cameraPath->seek(6);
-    script.cameraIndex = 6;
     keyboard('d', 0, 0);
     EXPECT_EQ(std::make_tuple(script.started, script.scenePhase, script.waiting, script.lapCount, script.cameraIndex),
               std::make_tuple(false, int(PHASE_LOOPING), false, 0, 0));
     EXPECT_EQ(script.cameraTarget[0], 100.0) << "the camera path starts over from sample 0";
     keyboard('d', 0, 0);  // the scene shows "Press d to start" again; the next d starts it
     EXPECT_TRUE(script.started);
-
     keyboard('M', 0, 0);
     const Character& plain = *sceneObjects.plainCharacter;
     EXPECT_EQ(std::make_tuple(plain.pitchState, plain.pitchLimit, plain.pitchCount), std::make_tuple(1, 10, 1));
@@ -145,9 +121,8 @@ protected:
         Keys::SetUp();
         ASSERT_TRUE(ensureGlContext()) << "needs DISPLAY (run under Xvfb)";
         makeDirs();
-        ASSERT_TRUE(writeBackdrop());
-        ASSERT_TRUE(writeSquare("models/schrift/comingsoon.3DS", "comingsoon", {200, 10, 10}, 20));
-        ASSERT_TRUE(writeSquare("models/schrift/qz07.3DS", "qz07", {10, 200, 10}, 20));
+        ASSERT_TRUE(writeBackdrop() && writeSquare("models/schrift/comingsoon.3DS", "comingsoon", {200, 10, 10}, 20) &&
+                    writeSquare("models/schrift/qz07.3DS", "qz07", {10, 200, 10}, 20));
         glDisable(GL_CULL_FACE);  // the title's state: culling off although cullFaces is set
     }
 };
@@ -167,23 +142,18 @@ TEST_F(KeysWithWindow, EscapeFromEveryStateShowsAFreshClosingScreen) {
         SCOPED_TRACE(state);
         demo.demoState = state;
         // Whatever the state left behind: a moved camera, the scene's switches, words that arrived.
-        glLoadIdentity();
-        glTranslatef(10, 20, 30);
-        glClearColor(1, 1, 1, 1);
+        glTranslatef(10, 20, 30), glClearColor(1, 1, 1, 1);
         for (GLenum cap : offAfter) glEnable(cap);
         for (GLenum cap : onAfter) glDisable(cap);
         if (demo.closingLettering)
             for (int i = 0; i < 70; ++i) demo.closingLettering->items[0]->advance();
         const bool culling = demo.options.cullFaces;
 
-        keyboard(ESCAPE, 0, 0);
-
-        EXPECT_EQ(demo.demoState, STATE_CLOSING);
-        ASSERT_NE(demo.closingLettering, nullptr);
-        for (LetteringItem* item : demo.closingLettering->items) {
-            EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1);
-            EXPECT_EQ(item->position[0], item == demo.closingLettering->items[0] ? -100.0f : 50.0f) << "the words start over";
-        }
+        keyboard(27, 0, 0);  // Escape
+        ASSERT_TRUE(demo.demoState == STATE_CLOSING && demo.closingLettering);
+        for (LetteringItem* item : demo.closingLettering->items)
+            EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1 &&
+                        item->position[0] == (item == demo.closingLettering->items[0] ? -100.0f : 50.0f)) << "the words start over";
         EXPECT_NE(demo.closingLettering->textures[BACKDROP_SLOT], 0u);
         // The light at (-55, -55, 50), applied under the identity: eye coordinates equal the given ones.
         float eye[4];
@@ -192,8 +162,7 @@ TEST_F(KeysWithWindow, EscapeFromEveryStateShowsAFreshClosingScreen) {
         for (GLenum cap : onAfter) EXPECT_TRUE(glIsEnabled(cap)) << cap;
         for (GLenum cap : offAfter) EXPECT_FALSE(glIsEnabled(cap)) << cap;
         glClear(GL_COLOR_BUFFER_BIT);
-        EXPECT_TRUE(pixelIs(400, 300, {0, 0, 0})) << "cleared to black";
-        EXPECT_EQ(demo.options.cullFaces, culling);
+        EXPECT_TRUE(pixelIs(400, 300, {0, 0, 0}) && demo.options.cullFaces == culling) << "cleared to black";
         demo.options.cullFaces = !demo.options.cullFaces;  // the next round checks the other value
     }
     // After Escape from the title the scene's objects never exist: d and m do nothing.

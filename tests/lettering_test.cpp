@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "scene/lettering.h"
 #include "scenefixtures.h"
@@ -27,8 +26,7 @@ class LetteringTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ensureGlContext()) << "drawing tests need DISPLAY (run under Xvfb)";
-        messageLog.reopen("messages.log");
-        makeDirs();
+        messageLog.reopen("messages.log"), makeDirs();
         ASSERT_TRUE(writeBackdrop());
         setView(90.0, 10.0, 800.0);  // the title screen's camera
         for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_CULL_FACE, GL_TEXTURE_2D}) glDisable(cap);
@@ -43,8 +41,7 @@ protected:
             EXPECT_TRUE(items[i]->isMoving() && items[i]->displayList != 0u);
         }
         unsigned char texel[8 * 8 * 4] = {};
-        glBindTexture(GL_TEXTURE_2D, textures[BACKDROP_SLOT]);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+        glBindTexture(GL_TEXTURE_2D, textures[BACKDROP_SLOT]), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
         glBindTexture(GL_TEXTURE_2D, 0);
         EXPECT_TRUE(texel[0] == 90 && texel[1] == 90 && texel[2] == 90);
     }
@@ -55,19 +52,15 @@ protected:
 TEST_F(LetteringTest, ItemWithoutItsModelTakesOneSamplePerAdvanceRestsOneStepShortAndDrawsNothing) {
     const double start[3] = {-150, 20, 0}, end[3] = {-30, 20, 0};
     LetteringItem item("models/schrift/missing.3DS", start, end, 70);
-    EXPECT_EQ(countOf(flushedLog(dir), "Error in Import3DS: "), 1);
-    EXPECT_TRUE(item.isMoving());
+    EXPECT_TRUE(countOf(flushedLog(dir), "Error in Import3DS: ") == 1 && item.isMoving());
     for (int call = 1; call <= 75; ++call) {
         item.advance();
-        SCOPED_TRACE(call);
         // Call k hands out sample k-1 of 70 equal steps; from the 70th on it rests.
-        EXPECT_NEAR(item.position[0], -150.0 + 120.0 * (std::min(call, 70) - 1) / 70.0, 1e-4);
-        EXPECT_NEAR(item.position[1], 20.0, 1e-5);
-        EXPECT_NEAR(item.position[2], 0.0, 1e-5);
-        EXPECT_EQ(item.isMoving(), call < 70);
+        EXPECT_NEAR(item.position[0], -150.0 + 120.0 * (std::min(call, 70) - 1) / 70.0, 1e-4) << call;
+        EXPECT_TRUE(std::fabs(item.position[1] - 20) < 1e-5 && std::fabs(item.position[2]) < 1e-5 && item.isMoving() == (call < 70)) << call;
     }
     item.draw();
-    for (unsigned char c : readFrame()) ASSERT_EQ(c, 0) << "an empty word drew something";
+    EXPECT_EQ(readFrame(), std::vector<unsigned char>(800 * 600 * 3, 0)) << "an empty word drew something";
 }
 
 TEST_F(LetteringTest, DrawPlacesTheWordFiftyUnitsAheadAtOneFifthSizeWhateverTheCamera) {
@@ -95,7 +88,7 @@ TEST_F(LetteringTest, TitleAndClosingSetsHoldTheirWordsAndEachItsOwnBackdrop) {
     for (const std::string file : WORDS)
         ASSERT_TRUE(writeSquare("models/schrift/" + file, file.substr(0, file.find('.')), RED, 20));
     TitleLettering title;
-    ClosingLettering closing;
+    ClosingLettering closing;  // each with its own backdrop
     expectSet(title.items, 0, 9, title.textures);
     expectSet(closing.items, 9, 2, closing.textures);
     EXPECT_NE(title.textures[BACKDROP_SLOT], closing.textures[BACKDROP_SLOT]);

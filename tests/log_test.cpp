@@ -2,15 +2,12 @@
 // appending across runs, and a working directory that cannot take the file.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <string>
 
 #include "platform/log.h"
 #include "support/tempdir.h"
@@ -62,21 +59,16 @@ TEST(MessageLog, StandardOutputComesBeforeTheFile) {
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
     const std::string terminal = ptsname(master);
     int slave = open(terminal.c_str(), O_WRONLY | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    cookie_io_functions_t functions{};
-    functions.write = writeMarked;
-    std::FILE* marked = fopencookie(&slave, "w", functions);
-    ASSERT_NE(marked, nullptr);
+    std::FILE* marked = fopencookie(&slave, "w", {nullptr, writeMarked, nullptr, nullptr});
+    ASSERT_TRUE(slave >= 0 && marked);
     std::setvbuf(marked, nullptr, _IOLBF, 0);
-
     std::fflush(stdout);
     std::FILE* const realStdout = stdout;
     messageLog.reopen(terminal.c_str());
     stdout = marked;
     logError("quelm", "wrong quelm type");
     stdout = realStdout;
-    messageLog.reopen(nullptr);
-    std::fclose(marked);
+    messageLog.reopen(nullptr), std::fclose(marked);
 
     // The terminal turns each line end into "\r\n".
     const std::string expected = "stdout: Error in quelm: wrong quelm type\r\nError in quelm: wrong quelm type\r\n";
@@ -87,8 +79,7 @@ TEST(MessageLog, StandardOutputComesBeforeTheFile) {
         if (got <= 0) break;
         arrived.append(buffer, static_cast<size_t>(got));
     }
-    close(slave);
-    close(master);
+    close(slave), close(master);
     EXPECT_EQ(arrived, expected);
 }
 
@@ -108,8 +99,7 @@ TEST(MessageLog, ReadOnlyWorkingDirectoryStillPrintsAndDoesNotCrash) {
               "Warning in ProcessNextChunk: w\n"
               "Info in i: j\n");
     messageLog.reopen(nullptr);
-    struct stat info {};
-    EXPECT_NE(stat("/proc/messages.log", &info), 0) << "no file appeared";
+    EXPECT_NE(access("/proc/messages.log", F_OK), 0) << "no file appeared";
 }
 
 }  // namespace

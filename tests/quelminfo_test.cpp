@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "assets/writer3ds.h"
@@ -44,8 +43,7 @@ TEST(QuelmInfo, DescribesModelsPicturesAndPointFiles) {
     writeFileBytes("picture", writeBmp24(2, 2, rgb));
     writeText("path.ase", "POINTS 2\n*CONTROL_POS_SAMPLE    0\t1.5\t2\t3\n*CONTROL_POS_SAMPLE    1\t4\t5\t6\n");
     const ToolRun run = quelmInfo("model.bin --ppm picture.ppm picture path.ase");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.status == 0 && run.err == "") << run.err;
     EXPECT_EQ(run.out,
               "model model.bin objects=2 materials=2 vertices=6 faces=2\n"
               "material 0 name=\"red\" colour=200,10,10 texture=\"\"\n"
@@ -69,13 +67,11 @@ TEST(QuelmInfo, UnreadableFilesAreReportedWhileTheOthersAreShown) {
     writeFileBytes("noise.3ds", {1, 2, 3, 4, 5});
     writeText("short.ase", "PATH 3\n*CONTROL_POS_SAMPLE    0\t1\t2\t3\n");
     const ToolRun run = quelmInfo("missing.3ds bad.bmp noise.3ds short.ase good.3ds");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("model good.3ds objects=2"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find("points short.ase"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.status == 1 && run.out.find("model good.3ds objects=2") != std::string::npos &&
+                run.out.find("points short.ase") == std::string::npos) << run.out;
     for (const char* message : {"missing.3ds: No such file or directory", "bad.bmp: Image file conversion error.",
                                 "noise.3ds: not a 3DS model", "Error in initAnimations: short.ase"})
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     const ToolRun bare = quelmInfo("");
-    EXPECT_EQ(bare.status, 2);
-    EXPECT_EQ(bare.err.find("usage: quelm-info"), 0u) << bare.err;
+    EXPECT_TRUE(bare.status == 2 && bare.err.find("usage: quelm-info") == 0) << bare.err;
 }

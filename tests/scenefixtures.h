@@ -20,10 +20,7 @@ struct Colour {
     uint8_t r, g, b;
 };
 
-inline void makeDirs() {
-    ::mkdir("models", 0755);
-    ::mkdir("models/schrift", 0755);
-}
+inline void makeDirs() { ::mkdir("models", 0755), ::mkdir("models/schrift", 0755); }
 
 // A quad from (x0, y0) to (x1, y1) in the z = 0 plane, facing +z, mapped
 // once over the texture when `mapped`.
@@ -39,8 +36,7 @@ inline bool writeQuadModel(const std::string& path, const std::string& name, Col
     return writeFileBytes(path, write3ds({{name, c.r, c.g, c.b, ""}}, {{name, std::move(corners), {0, 1, 2, 0, 2, 3}, {}, name}}));
 }
 
-inline bool writeQuad(const std::string& path, const std::string& name, Colour c, float x0, float y0,
-                      float x1, float y1) {
+inline bool writeQuad(const std::string& path, const std::string& name, Colour c, float x0, float y0, float x1, float y1) {
     return writeQuadModel(path, name, c, {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}});
 }
 
@@ -64,7 +60,7 @@ inline std::string flushedLog(const TempDir& dir) {
 // How often `what` occurs in `text`.
 inline int countOf(const std::string& text, const std::string& what) {
     int count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1), ++count) {}
     return count;
 }
 
@@ -72,11 +68,8 @@ inline int countOf(const std::string& text, const std::string& what) {
 // (aspect 1, as the program's), with nothing drawn yet in colour `clear`.
 inline void setView(double fovy, double zNear, double zFar, Colour clear = {0, 0, 0}) {
     glViewport(0, 0, 800, 600);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(fovy, 1.0, zNear, zFar);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION), glLoadIdentity(), gluPerspective(fovy, 1.0, zNear, zFar);
+    glMatrixMode(GL_MODELVIEW), glLoadIdentity();
     glClearColor(clear.r / 255.f, clear.g / 255.f, clear.b / 255.f, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
@@ -100,9 +93,7 @@ inline std::vector<float> glStateOf(const std::vector<GLenum>& caps) {
 // The whole back buffer as RGB bytes, bottom row first.
 inline std::vector<unsigned char> readFrame(int width = 800, int height = 600) {
     std::vector<unsigned char> frame(width * height * 3);
-    glFinish();
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glFinish(), glReadBuffer(GL_BACK), glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.data());
     return frame;
 }

@@ -6,7 +6,8 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "characterfixtures.h"
@@ -19,30 +20,23 @@ using scenefixtures::pixelIs;
 
 namespace {
 
-constexpr int WIDTH = 800;
-constexpr int HEIGHT = 600;
+constexpr int WIDTH = 800, HEIGHT = 600;
 
 class Shadows : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
         // The scene's state when the passes run: depth test on, lit.
-        glViewport(0, 0, WIDTH, HEIGHT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_CULL_FACE);
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_LIGHTING);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        scenefixtures::setView(90.0, 1.0, 100.0);
+        glMatrixMode(GL_PROJECTION), glLoadIdentity(), glMatrixMode(GL_MODELVIEW);
+        for (GLenum cap : {GL_TEXTURE_2D, GL_CULL_FACE}) glDisable(cap);
+        for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING}) glEnable(cap);
     }
     void TearDown() override { glDisable(GL_LIGHTING); }
 
     static std::vector<unsigned char> readStencil() {
         std::vector<unsigned char> stencil(WIDTH * HEIGHT);
-        glFinish();
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glFinish(), glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, WIDTH, HEIGHT, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
         return stencil;
     }
@@ -52,11 +46,8 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     // Four strips across the window, drawn in normalised device coordinates.
     const struct { int stencil; float ndcZ; bool dark; } strips[4] = {
         {1, 0.6f, true}, {0, 0.6f, false}, {255, 0.6f, true}, {1, -0.6f, false}};  // -0.6: window depth 0.2
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_STENCIL_TEST);
-    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
-    glColor3ub(200, 100, 50);
+    glPushAttrib(GL_ENABLE_BIT), glDisable(GL_LIGHTING), glEnable(GL_STENCIL_TEST);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE), glColor3ub(200, 100, 50);
     for (int i = 0; i < 4; ++i) {
         glStencilFunc(GL_ALWAYS, strips[i].stencil, 0xFF);
         glLoadIdentity();
@@ -65,13 +56,9 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     }
     glPopAttrib();
     // Whatever the scene left: its camera, its current colour.
-    glMatrixMode(GL_PROJECTION);
-    gluPerspective(60.0, 1.3, 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(1, 2, 3);
-    glColor3f(0.25f, 0.5f, 0.75f);
-    glEnable(GL_CULL_FACE);  // the full-window quad must survive back-face culling
-    glCullFace(GL_BACK);
+    glMatrixMode(GL_PROJECTION), gluPerspective(60.0, 1.3, 1.0, 100.0), glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1, 2, 3), glColor3f(0.25f, 0.5f, 0.75f);
+    glEnable(GL_CULL_FACE), glCullFace(GL_BACK);  // the full-window quad must survive back-face culling
     const std::vector<GLenum> caps = {GL_LIGHTING, GL_CULL_FACE, GL_BLEND, GL_STENCIL_TEST, GL_DEPTH_TEST};
     const std::vector<float> before = scenefixtures::glStateOf(caps);
 
@@ -86,41 +73,25 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     GLfloat depth = 0;
     glReadPixels(100, 300, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
     glReadPixels(100, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-    EXPECT_EQ(stencil, 1);
-    EXPECT_NEAR(depth, 0.8f, 1e-3f);
+    EXPECT_TRUE(stencil == 1 && std::fabs(depth - 0.8f) < 1e-3f) << int(stencil) << " " << depth;
 }
 
 // The counting as a strip per silhouette edge, pass by pass, for every object but parts 0 and 1 (objects 3, 4).
 void edgeByEdgeVolumes(Character& c, const float light[4]) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_LIGHTING);
-    glDepthMask(GL_FALSE);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_STENCIL_TEST);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
+    glPushAttrib(GL_ALL_ATTRIB_BITS), glDisable(GL_LIGHTING), glDepthMask(GL_FALSE), glDepthFunc(GL_LEQUAL);
+    glEnable(GL_STENCIL_TEST), glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glEnable(GL_CULL_FACE), glCullFace(GL_BACK), glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
     for (size_t i = 0; i < c.model.objects.size(); ++i) {
         if (i == 3 || i == 4) continue;
-        glFrontFace(GL_CCW);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        extrudeSilhouette(c.model.objects[i], light, false);
-        glFrontFace(GL_CW);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        extrudeSilhouette(c.model.objects[i], light, true);
+        glFrontFace(GL_CCW), glStencilOp(GL_KEEP, GL_KEEP, GL_INCR), extrudeSilhouette(c.model.objects[i], light, false);
+        glFrontFace(GL_CW), glStencilOp(GL_KEEP, GL_KEEP, GL_DECR), extrudeSilhouette(c.model.objects[i], light, true);
     }
     glPopAttrib();
 }
 
 // Looking down at a floor at y = 0 that the boxes shade.
 void drawFloor() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, double(WIDTH) / HEIGHT, 1.0, 200.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    scenefixtures::setView(60.0, 1.0, 200.0);
     gluLookAt(0, 14, 12, 0, 0, 0, 0, 1, 0);
     glBegin(GL_QUADS);
     for (auto [x, z] : {std::pair{-30, -30}, {-30, 30}, {30, 30}, {30, -30}}) glVertex3i(x, 0, z);
@@ -139,23 +110,20 @@ TEST_F(Shadows, VolumesFromVertexArraysCountLikeTheEdgeByEdgeExtrusion) {
         glEnableClientState(GL_NORMAL_ARRAY);  // must not be read by the volumes
         drawShadowVolumes(character, light, 2);
         EXPECT_TRUE(readStencil() == expected);
-        int shadowed = 0;
-        for (unsigned char v : expected) shadowed += v != 0;
-        EXPECT_GT(shadowed, 1000) << "the boxes cast shadows on the floor";
+        EXPECT_GT(expected.size() - std::count(expected.begin(), expected.end(), 0), 1000u) << "the boxes cast shadows";
         for (const ModelObject& o : character.model.objects)
             for (const Face& f : o.faces) EXPECT_EQ(f.facing, 3) << "faces left \"not yet known\" for the next frame";
         // Client arrays and state as found.
-        EXPECT_TRUE(glIsEnabled(GL_NORMAL_ARRAY) && !glIsEnabled(GL_VERTEX_ARRAY) && !glIsEnabled(GL_STENCIL_TEST));
-        glDisableClientState(GL_NORMAL_ARRAY);
         GLboolean colourMask[4];
         glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
-        EXPECT_EQ(colourMask[0], GL_TRUE);
+        EXPECT_TRUE(glIsEnabled(GL_NORMAL_ARRAY) && !glIsEnabled(GL_VERTEX_ARRAY) && !glIsEnabled(GL_STENCIL_TEST) && colourMask[0]);
+        glDisableClientState(GL_NORMAL_ARRAY);
     }
     // Parts 0 and 1 (objects 3 and 4) do not exist here: nothing is counted.
     drawFloor();
     drawShadowVolumes(character, lights[0], 0);
     drawShadowVolumes(character, lights[0], 1);
-    for (unsigned char v : readStencil()) ASSERT_EQ(v, 0);
+    EXPECT_EQ(readStencil(), std::vector<unsigned char>(WIDTH * HEIGHT, 0));
 }
 
 }  // namespace

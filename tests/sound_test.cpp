@@ -10,13 +10,10 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,18 +34,14 @@ std::string printedBy(Run run) {
 // one pass, so every frame the device plays can be traced to its place.
 // Returns the interleaved samples.
 std::vector<int16_t> writeTrack(const std::string& path, int frames) {
-    std::vector<int16_t> track(2 * frames);
-    for (int i = 0; i < frames; ++i) {
-        track[2 * i] = static_cast<int16_t>(1000 + i % 9000);
-        track[2 * i + 1] = static_cast<int16_t>(-1000 - (i * 7) % 9001);
-    }
-    const uint32_t bytes = static_cast<uint32_t>(track.size() * 2);
+    std::vector<int16_t> track;
+    for (int i = 0; i < frames; ++i) track.insert(track.end(), {int16_t(1000 + i % 9000), int16_t(-1000 - (i * 7) % 9001)});
+    const uint32_t bytes = uint32_t(track.size() * 2);
     const uint32_t header[] = {0x46464952 /* RIFF */, 36 + bytes, 0x45564157 /* WAVE */, 0x20746d66 /* fmt  */, 16,
                                0x00020001 /* PCM, stereo */, 44100, 44100 * 4, 0x00100004 /* 4 B a frame, 16 bits */,
                                0x61746164 /* data */, bytes};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), sizeof header);
-    out.write(reinterpret_cast<const char*>(track.data()), bytes);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(reinterpret_cast<const char*>(track.data()), bytes);
     return track;
 }
 
@@ -70,19 +63,14 @@ protected:
 // just the file failed (another file then loads), and the next start works.
 TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
     std::ofstream("notes.mp3") << "These are not the sounds you are looking for.\n";
-    std::ofstream("tiny.mp3") << "ab";
     std::ofstream("broken.mp3", std::ios::binary) << std::string("\xff\xfb\x90\x00", 4) << std::string(40, 'x');
-    std::ofstream("broken.wav", std::ios::binary) << std::string("RIFF\x10\x00\x00\x00WAVEjunkjunk", 20);
     ASSERT_EQ(mkdir("folder.mp3", 0755), 0);
     const struct { float version; const char* driver; const char* file; std::string printed; } cases[] = {
-        {3.32f, "dummy", "track.wav",
-         "Error : You are using the wrong DLL version!  You should be using FMOD 3.33\n"},
+        {3.32f, "dummy", "track.wav", "Error : You are using the wrong DLL version!  You should be using FMOD 3.33\n"},
         {0.0f, "nonexistent", "track.wav", "Error initializing output device.\n"},
         {0.0f, "dummy", "sound/rage.mp3", LOADING + "File not found\n"},
         {0.0f, "dummy", "notes.mp3", LOADING + "Unknown file format\n"},
-        {0.0f, "dummy", "tiny.mp3", LOADING + "Unknown file format\n"},
         {0.0f, "dummy", "broken.mp3", LOADING + "Error loading file\n"},
-        {0.0f, "dummy", "broken.wav", LOADING + "Error loading file\n"},
         {0.0f, "dummy", "folder.mp3", LOADING + "Error loading file\n"},
     };
     for (const auto& c : cases) {
@@ -92,22 +80,16 @@ TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
         const bool layerStays = c.printed.rfind(LOADING, 0) == 0;
         EXPECT_EQ(printedBy([&] {
                       Music player;
-                      EXPECT_FALSE(player.init(c.file));
-                      EXPECT_EQ(player.sample, nullptr);
-                      EXPECT_STREQ(player.fileName, "");
-                      EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO) != 0, layerStays);
+                      EXPECT_TRUE(!player.init(c.file) && player.sample == nullptr && player.fileName[0] == 0 &&
+                                  (SDL_WasInit(SDL_INIT_AUDIO) != 0) == layerStays);
                       EXPECT_TRUE(!layerStays || player.load("track.wav")) << "another file loads";
                   }),
                   c.printed + (layerStays ? LOADING : ""));
         EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "the player's destructor shuts the layer down";
-
-        setFakeSoundVersion(3.33f);  // exactly the version needed passes
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setFakeSoundVersion(3.33f), setenv("SDL_AUDIODRIVER", "dummy", 1);  // exactly the version needed passes
         Music next;
         EXPECT_EQ(printedBy([&] { EXPECT_TRUE(next.init("track.wav")); }), LOADING);
-        next.play();
-        next.stop();
-        next.play();
+        next.play(), next.stop(), next.play();
         EXPECT_EQ(next.channel, 0) << "the stopped channel is free again";
         clearFakeSoundVersion();
     }
@@ -118,8 +100,7 @@ TEST_F(SoundTest, EachFailurePrintsItsLinesAndTheProgramGoesOn) {
 
 TEST_F(SoundTest, TheDeviceReceivesTheTrackLoopingWithoutAGapUntilTheStop) {
     const std::vector<int16_t> track = writeTrack("track.wav", 8820);  // 0.2 s
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", dir.file("device.raw").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "disk", 1), setenv("SDL_DISKAUDIOFILE", dir.file("device.raw").c_str(), 1);
     std::string longName = "track.wav";  // longer than the name field holds
     while (longName.size() < 300) longName = "./" + longName;
     printedBy([&] {
@@ -138,11 +119,10 @@ TEST_F(SoundTest, TheDeviceReceivesTheTrackLoopingWithoutAGapUntilTheStop) {
     const std::string bytes = readTextFile(dir.file("device.raw"));
     std::vector<int16_t> played(bytes.size() / 2);
     std::memcpy(played.data(), bytes.data(), 2 * played.size());
-    size_t start = 0;
+    size_t start = 0, matched = 0;
     while (start < played.size() && played[start] == 0) ++start;
     ASSERT_LT(start, played.size()) << "the device received only silence";
     // From the first sound on, sample after sample is the track, wrapping at its end.
-    size_t matched = 0;
     while (start + matched < played.size() && played[start + matched] == track[matched % track.size()]) ++matched;
     EXPECT_GT(matched, 2 * track.size()) << "the track did not loop seamlessly";
     for (size_t i = start + matched; i < played.size(); ++i) ASSERT_EQ(played[i], 0) << "after the stop, at " << i;
@@ -155,8 +135,7 @@ TEST_F(SoundTest, LayerRefusesOutOfRangeAndStaleHandlesAndClosesOnlyItsOwnPart) 
     ASSERT_TRUE(FSOUND_Init(44100, 32, 2));
     FSOUND_SAMPLE* old = FSOUND_Sample_Load(FSOUND_FREE, "track.wav", 0, 0);
     ASSERT_NE(old, nullptr);
-    EXPECT_EQ(FSOUND_Sample_Load(256, "track.wav", 0, 0), nullptr);
-    EXPECT_EQ(FSOUND_PlaySound(32, old), -1);
+    EXPECT_TRUE(FSOUND_Sample_Load(256, "track.wav", 0, 0) == nullptr && FSOUND_PlaySound(32, old) == -1);
     FSOUND_Close();
     EXPECT_TRUE(SDL_WasInit(SDL_INIT_EVENTS) && !SDL_WasInit(SDL_INIT_AUDIO));
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
@@ -169,19 +148,11 @@ TEST_F(SoundTest, LayerRefusesOutOfRangeAndStaleHandlesAndClosesOnlyItsOwnPart) 
 TEST_F(SoundTest, ExitShutsDownCleanlyInEveryState) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const struct { const char* driver; const char* file; bool starts; } cases[] = {{"dummy", "track.wav", true}, {"dummy", "missing.mp3", false}, {"nonexistent", "track.wav", false}};
-    for (const auto& c : cases) {
-        EXPECT_EXIT(
-            {
-                std::cout.setstate(std::ios::badbit);
-                setenv("SDL_AUDIODRIVER", c.driver, 1);
-                if (music.init(c.file) != c.starts) std::_Exit(3);
-                if (c.starts) music.play();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                std::exit(0);
-            },
-            ::testing::ExitedWithCode(0), "")
-            << c.driver << " " << c.file;
-    }
+    for (const auto& c : cases)
+        EXPECT_EXIT((std::cout.setstate(std::ios::badbit), setenv("SDL_AUDIODRIVER", c.driver, 1),
+                     music.init(c.file) != c.starts ? std::_Exit(3) : c.starts ? music.play() : void(),
+                     std::this_thread::sleep_for(std::chrono::milliseconds(100)), std::exit(0)),
+                    ::testing::ExitedWithCode(0), "") << c.driver << " " << c.file;
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <tuple>
 
 #include "render/paths.h"
 #include "support/glcontext.h"
@@ -23,9 +26,7 @@ Sample take(SplinePath& path, bool raw = false, bool stopAtEnd = false) {
 }
 
 void expectAt(const Vec3d& p, double x, double y, double z, int i) {
-    EXPECT_NEAR(p.x, x, 1e-9) << i;
-    EXPECT_NEAR(p.y, y, 1e-9) << i;
-    EXPECT_NEAR(p.z, z, 1e-9) << i;
+    EXPECT_TRUE(std::fabs(p.x - x) < 1e-9 && std::fabs(p.y - y) < 1e-9 && std::fabs(p.z - z) < 1e-9) << i;
 }
 
 }  // namespace
@@ -41,23 +42,17 @@ TEST(SplinePath, SamplesDeltasSlopesAndHeadingsAlongTheSegments) {
     for (int i = 0; i < 32; ++i) {
         const auto& g = segments[i < 30 ? i / 10 : 2];
         const int j = i < 30 ? i % 10 : 9;  // never P3 itself
-        expectAt(path.positions[i], g.start.x + j * g.step.x, g.start.y + j * g.step.y,
-                 g.start.z + j * g.step.z, i);
+        expectAt(path.positions[i], g.start.x + j * g.step.x, g.start.y + j * g.step.y, g.start.z + j * g.step.z, i);
         expectAt(Vec3d{path.deltaX[i], path.deltaY[i], path.deltaZ[i]}, g.step.x, g.step.y, g.step.z, i);
         const Sample s = take(path);
         EXPECT_TRUE(s.index == i && std::fabs(s.a - g.heading) < 1e-12) << i << ": " << s.a;
     }
     // x change without z change: an infinite slope; neither: NaN.
-    EXPECT_TRUE(std::isinf(path.slopeX[0]) && path.slopeX[0] > 0);
-    EXPECT_TRUE(std::isnan(path.slopeX[15]));
-    EXPECT_DOUBLE_EQ(path.slopeX[31], -0.25);
+    EXPECT_TRUE(std::isinf(path.slopeX[0]) && path.slopeX[0] > 0 && std::isnan(path.slopeX[15]) && path.slopeX[31] == -0.25);
     // Headings of other directions stay within 90..270.
-    const struct { Vec3d to; double heading; } ways[] = {
-        {{0, 0, 10}, 180}, {{0, 0, -10}, 180}, {{-10, 0, 0}, 90}, {{-5, 0, -5}, 225}, {{10, 0, 10}, 225}};
-    for (const auto& w : ways) {
-        const Vec3d two[] = {{0, 0, 0}, w.to};
-        SplinePath p(2, two, 5, 3, 0, 0);
-        EXPECT_DOUBLE_EQ(take(p).a, w.heading) << w.to.x << "," << w.to.z;
+    for (auto [x, z, heading] : {std::tuple{0, 10, 180}, {0, -10, 180}, {-10, 0, 90}, {-5, -5, 225}, {10, 10, 225}}) {
+        const Vec3d two[] = {{0, 0, 0}, {double(x), 0, double(z)}};
+        EXPECT_DOUBLE_EQ(take(*std::make_unique<SplinePath>(2, two, 5, 3, 0, 0)).a, heading) << x << "," << z;
     }
 }
 
@@ -69,17 +64,14 @@ TEST(SplinePath, DegeneratePathsStandStill) {
     SplinePath single(1, many, 20, 3, 0, 0), tooFew(4, many, 2, 3, 0, 0), none(2, many, 0, 3, 0, 0);
     SplinePath empty(0, nullptr, 20, 3, 0, 0), negative(-3, many, 20, 3, 0, 0);
     for (int i = 0; i < 25; ++i) {
-        const Sample s = take(single), t = take(tooFew), z = take(none), n = take(negative);
-        const Sample r = take(empty, true);
+        const Sample s = take(single), t = take(tooFew), z = take(none), n = take(negative), r = take(empty, true);
         for (const Sample* at : {&s, &t}) expectAt(at->p, 1, 2, 3, i);
         for (const Sample* at : {&z, &n, &r}) expectAt(at->p, 0, 0, 0, i);
         EXPECT_TRUE(s.a == 180 && t.a == 180 && z.a == 180 && n.a == 180) << i;
         EXPECT_TRUE(r.a == 0 && r.b == 0 && r.c == 0 && r.index == i % 20 && z.index == 0) << i;
     }
-    EXPECT_FALSE(take(none, true, true).more);
     none.seek(5);
-    EXPECT_EQ(none.cursor, 0);
-    EXPECT_EQ(SplinePath(2, many, -5, 3, 0, 0).sampleCount, 0);
+    EXPECT_TRUE(!take(none, true, true).more && none.cursor == 0 && SplinePath(2, many, -5, 3, 0, 0).sampleCount == 0);
 }
 
 TEST(SplinePath, WalkingWrapsStopsSeeksAndFillsOnlyWhatIsAsked) {
@@ -87,24 +79,20 @@ TEST(SplinePath, WalkingWrapsStopsSeeksAndFillsOnlyWhatIsAsked) {
     SplinePath path(2, points, 7, 3, 0, 0);
     for (int call = 0; call < 7 * 5 + 3; ++call) {
         const Sample s = take(path, true);
-        EXPECT_TRUE(s.more && s.index == call % 7 && s.a == 1 && s.b == 2 && s.c == 3) << call;
-        EXPECT_NEAR(s.p.x, call % 7, 1e-12);
+        EXPECT_TRUE(s.more && s.index == call % 7 && s.a == 1 && s.b == 2 && s.c == 3 && std::fabs(s.p.x - call % 7) < 1e-12) << call;
     }
     // Stop at end: the last sample again and again, nothing else written.
     path.rewind();
     for (int call = 0; call < 30; ++call) {
         const Sample s = take(path, false, true);
-        EXPECT_TRUE(s.more == (call < 6) && s.index == (call < 6 ? call : -1)) << call;
+        EXPECT_TRUE(s.more == (call < 6) && s.index == (call < 6 ? call : -1) && std::fabs(s.p.x - std::min(call, 6)) < 1e-12) << call;
         EXPECT_DOUBLE_EQ(s.a, call < 6 ? 180 + std::atan(1.0 / 3.0) * DEG : -1) << call;
-        EXPECT_NEAR(s.p.x, call < 6 ? call : 6, 1e-12);
     }
     EXPECT_EQ(path.cursor, 6);
     // Seeks stay on the path.
-    const struct { int to, index; } seeks[] = {{3, 3}, {7, 6}, {1000, 6}, {-3, 0}};
-    for (const auto& k : seeks) {
-        path.seek(k.to);
-        EXPECT_EQ(take(path).index, k.index) << k.to;
-        EXPECT_EQ(take(path).index, (k.index + 1) % 7) << k.to;
+    for (auto [to, index] : {std::pair{3, 3}, {7, 6}, {1000, 6}, {-3, 0}}) {
+        path.seek(to);
+        EXPECT_TRUE(take(path).index == index && take(path).index == (index + 1) % 7) << to;
     }
     // Only the outputs asked for are written.
     Sample s;
@@ -125,11 +113,10 @@ TEST(SplinePath, DrawsAYellowStripThroughTheSamplesAndLeavesTheColourCyan) {
     const Vec3d points[] = {{-0.5, row, 0}, {0.5, row, 0}};
     drawPathLines(SplinePath(2, points, 10, 3, 0, 0));
     glFinish();
-    const struct { int x; unsigned char r, g; } pixels[] = {{400, 255, 255}, {555, 255, 255}, {580, 0, 0}};
-    for (const auto& px : pixels) {
+    for (auto [x, on] : {std::pair{400, 255}, {555, 255}, {580, 0}}) {
         unsigned char rgb[3];
-        readPixel(px.x, 303, rgb);
-        EXPECT_TRUE(rgb[0] == px.r && rgb[1] == px.g && rgb[2] == 0) << px.x;
+        readPixel(x, 303, rgb);
+        EXPECT_TRUE(rgb[0] == on && rgb[1] == on && rgb[2] == 0) << x;
     }
     float colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);

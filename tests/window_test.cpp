@@ -4,8 +4,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <utility>
-#include <vector>
 
 #include "app/states.h"
 #include "app/window.h"
@@ -22,20 +20,9 @@ void expectMatrix(GLenum which, const GLfloat expected[16]) {
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-5) << "element " << i;
 }
 
-// Calls reshape with matrices other than the identity, so a skipped load would show.
-void reshapeFromScrambled(int width, int height) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(SCRAMBLED);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(SCRAMBLED);
-    reshape(width, height);
-}
-
 class WindowGl : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!ensureGlContext()) GTEST_SKIP() << "no display";
-    }
+    void SetUp() override { if (!ensureGlContext()) GTEST_SKIP() << "no display"; }
     void TearDown() override { demo.demoState = STATE_TITLE; }
 };
 
@@ -55,14 +42,16 @@ TEST_F(WindowGl, ReshapeSetsViewportAndProjectionForEachState) {
         if (c.aspect > 0) gluPerspective(90.0, c.aspect, c.zNear, c.zFar);
         glGetFloatv(GL_MODELVIEW_MATRIX, expected);
         demo.demoState = c.state;
-        reshapeFromScrambled(c.width, c.height);
+        // From matrices other than the identity, so a skipped load would show.
+        glMatrixMode(GL_PROJECTION), glLoadMatrixf(SCRAMBLED), glMatrixMode(GL_MODELVIEW), glLoadMatrixf(SCRAMBLED);
+        reshape(c.width, c.height);
         expectMatrix(GL_PROJECTION_MATRIX, expected);
         expectMatrix(GL_MODELVIEW_MATRIX, IDENTITY);
         GLint mode = 0, view[4];
         glGetIntegerv(GL_MATRIX_MODE, &mode);  // drawing code expects the modelview matrix selected
         glGetIntegerv(GL_VIEWPORT, view);
-        EXPECT_TRUE(mode == GL_MODELVIEW && view[0] == 0 && view[1] == 0 && view[2] == c.width && view[3] == c.height);
-        EXPECT_TRUE(windowSize.windowWidth == c.width && windowSize.windowHeight == c.height);
+        EXPECT_TRUE(mode == GL_MODELVIEW && view[0] == 0 && view[1] == 0 && view[2] == c.width && view[3] == c.height &&
+                    windowSize.windowWidth == c.width && windowSize.windowHeight == c.height);
     }
 }
 

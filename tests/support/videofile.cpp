@@ -19,30 +19,24 @@ struct Contexts {
     AVFrame* frame = av_frame_alloc();
     ~Contexts() {
         for (AVCodecContext*& codec : codecs) avcodec_free_context(&codec);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avformat_close_input(&format);
+        av_frame_free(&frame), av_packet_free(&packet), avformat_close_input(&format);
     }
 };
 
 void keep(DecodedVideo& out, const AVFrame* frame, double start) {
     if (frame->width > 0) {
-        out.videoStart = std::min(out.videoStart, start);
-        out.videoEnd = std::max(out.videoEnd, start + 1.0 / out.frameRate);
-        std::vector<uint8_t> rgb(static_cast<size_t>(frame->width) * frame->height * 3);
-        SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                         frame->width, frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr,
-                                         nullptr);
+        out.videoStart = std::min(out.videoStart, start), out.videoEnd = std::max(out.videoEnd, start + 1.0 / out.frameRate);
+        std::vector<uint8_t> rgb(size_t(frame->width) * frame->height * 3);
+        SwsContext* sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                                         frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
         uint8_t* planes[1] = {rgb.data()};
         const int strides[1] = {frame->width * 3};
         sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
         sws_freeContext(sws);
-        out.frames.push_back(std::move(rgb));
-        return;
+        return out.frames.push_back(std::move(rgb));
     }
-    out.audioStart = std::min(out.audioStart, start);
-    out.audioEnd = std::max(out.audioEnd, start + static_cast<double>(frame->nb_samples) / frame->sample_rate);
-    out.audioFrames += frame->nb_samples;
+    out.audioStart = std::min(out.audioStart, start), out.audioFrames += frame->nb_samples;
+    out.audioEnd = std::max(out.audioEnd, start + double(frame->nb_samples) / frame->sample_rate);
     const auto* first = reinterpret_cast<const float*>(frame->data[0]);  // AAC decodes to planar float
     for (int i = 0; i < frame->nb_samples; ++i) out.audioPeak = std::max(out.audioPeak, std::fabs(double{first[i]}));
 }
@@ -62,20 +56,15 @@ DecodedVideo decodeVideoFile(const std::string& path) {
         avcodec_parameters_to_context(c.codecs.back(), par);
         c.codecs.back()->thread_count = 1;
         if (avcodec_open2(c.codecs.back(), nullptr, nullptr) < 0) return out;
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            out.width = par->width;
-            out.height = par->height;
-            out.frameRate = av_q2d(stream->avg_frame_rate);
-        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            out.audioRate = par->sample_rate;
-            out.audioChannels = par->ch_layout.nb_channels;
-            if (stream->duration > 0) out.audioDeclared = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
-        }
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO)
+            out.width = par->width, out.height = par->height, out.frameRate = av_q2d(stream->avg_frame_rate);
+        else if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+            out.audioRate = par->sample_rate, out.audioChannels = par->ch_layout.nb_channels,
+            out.audioDeclared = stream->duration > 0 ? double(stream->duration) * av_q2d(stream->time_base) : 0;
     }
     auto drain = [&](size_t index) {
         while (avcodec_receive_frame(c.codecs[index], c.frame) == 0) {
-            keep(out, c.frame, static_cast<double>(c.frame->best_effort_timestamp) *
-                                   av_q2d(c.format->streams[index]->time_base));
+            keep(out, c.frame, double(c.frame->best_effort_timestamp) * av_q2d(c.format->streams[index]->time_base));
             av_frame_unref(c.frame);
         }
     };
@@ -85,10 +74,7 @@ DecodedVideo decodeVideoFile(const std::string& path) {
         av_packet_unref(c.packet);
         drain(index);
     }
-    for (size_t i = 0; i < c.codecs.size(); ++i) {
-        avcodec_send_packet(c.codecs[i], nullptr);
-        drain(i);
-    }
+    for (size_t i = 0; i < c.codecs.size(); ++i) avcodec_send_packet(c.codecs[i], nullptr), drain(i);
     out.ok = true;
     return out;
 }
