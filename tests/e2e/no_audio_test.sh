@@ -14,13 +14,12 @@ start_quelm
 
 answer_no
 wait_window 60
-wait_output '^Current Frames Per Second: [0-9]+$' 30 2
+wait_output "$FPS_LINE" 30 2
 
 first_lines="$(head -n 2 "$E2E_TMP/stdout.txt")"
 expected="$(printf 'Error initializing output device.\nerror initializing sound...')"
 [ "$first_lines" = "$expected" ] || fail "standard output starts with '$first_lines', not the two sound failure lines"
 
-send_key Escape
-wait_exit 40
-[ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS without audio"
+press Escape
+expect_exit 40 "without audio"
 e2e_log "passed"
