@@ -24,13 +24,14 @@
 #   wait_frames N [S]          wait until N frames were reported
 #   wait_scene REF [S]         wait until the window differs from picture REF
 #                              (a name given to save_screen) in most pixels
-#   wait_quiet_output [S]      wait until no report came for 2.5 s; sets
-#                              LAST_OUTPUT_MS
+#   wait_quiet_output [S] [MS] wait until no report came for MS (2500) ms;
+#                              sets LAST_OUTPUT_MS
 #   status_on_screen FILE      status text shown: press, sync, follow, wait, none
 #   wait_status NAME [S]       wait until the window shows that text
 #   save_shadiest_screen NAME [COUNT]
 #   expect_exit SECONDS WHAT   wait for the end, require status 0; sets QUELM_STATUS
-#   check_log_clean            messages.log exists, no error, no sanitizer report
+#   check_log_clean [LOG]      messages.log exists, no error, no sanitizer report
+#   check_log_lines            every line of messages.log is a whole report
 #   build_helper NAME [CCFLAGS...]  cc tests/e2e/NAME.c into $E2E_TMP/NAME(.so)
 #   fail MESSAGE / skip MESSAGE
 #
@@ -300,14 +301,14 @@ scene_shown() {
 wait_scene() { wait_until "${2:-60}" "the scene" scene_shown "$1"; e2e_log "scene shown"; }
 
 wait_quiet_output() {
-    local seconds="${1:-30}" deadline=$((SECONDS + ${1:-30})) count last=-1
+    local seconds="${1:-30}" quietMs="${2:-2500}" deadline=$((SECONDS + ${1:-30})) count last=-1
     LAST_OUTPUT_MS=$(now_ms)
     while ((SECONDS < deadline)); do
         count="$(count_output '^Current Frames Per Second')"
         if [ "$count" != "$last" ]; then
             last="$count"
             LAST_OUTPUT_MS=$(now_ms)
-        elif (($(now_ms) - LAST_OUTPUT_MS > 2500)); then
+        elif (($(now_ms) - LAST_OUTPUT_MS > quietMs)); then
             return 0
         fi
         quelm_running || return 0
@@ -376,6 +377,15 @@ check_log_clean() {
     grep -q '^Error' "$log" && fail "$log has errors: $(grep '^Error' "$log" | head -n 3)"
     grep -q -E 'ERROR: AddressSanitizer|runtime error:' "$E2E_TMP/stderr.txt" && fail "sanitizer reports on standard error"
     return 0
+}
+
+# Every line of the log is a report of its own, the last one whole.
+check_log_lines() {
+    local log="$QUELM_WORKDIR/messages.log" bad
+    [ -f "$log" ] || fail "no messages.log"
+    bad="$(grep -n -v -E '^(Error|Warning|Info) in [^:]+: .+$' "$log" | head -n 3)"
+    [ -z "$bad" ] || fail "messages.log has lines that are no reports: $bad"
+    [ ! -s "$log" ] || [ -z "$(tail -c 1 "$log")" ] || fail "messages.log ends in a partial line"
 }
 
 build_helper() {

@@ -6,8 +6,8 @@
 #      with the decoded file at some offset of its first 20 s, at its level.
 #   2. The server stops and comes back while the program runs: the program
 #      neither crashes nor hangs, and Escape still ends it with status 0.
-#   3. No device (no server and no driver named, or a driver that does not
-#      exist): standard output starts with the two sound failure lines,
+#   3. No device (no server, no sound card and no driver named, or a driver
+#      that does not exist): standard output starts with the two sound failure lines,
 #      standard error stays free of the libraries' noise, the title still
 #      draws and Escape leads to a clean end.
 #
@@ -42,6 +42,8 @@ start_pulseaudio() {
 }
 
 e2e_log "1. the track through PulseAudio"
+# Named, so that a desktop's own sound server is never the one played to.
+export SDL_AUDIODRIVER=pulseaudio
 start_pulseaudio
 make_workdir
 start_quelm --windowed
@@ -77,6 +79,8 @@ stop_pid "$PULSE_PID"
 
 e2e_log "3. no device"
 for driver in "" no-such-audio-driver; do
+    # With a sound card SDL's own choice finds a device: nothing to check.
+    [ -z "$driver" ] && [ -e /dev/snd ] && { e2e_log "skipped: this machine has a sound card"; continue; }
     if [ -n "$driver" ]; then export SDL_AUDIODRIVER="$driver"; else unset SDL_AUDIODRIVER; fi
     make_workdir "work-${driver:-none}"
     start_quelm --windowed
