@@ -107,11 +107,6 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
     glutIdleFunc(idle);
-    // The title bar's close button ends the program as Escape's path ends it
-    // (loader waited for, drawing finished, log closed), only without the
-    // closing screen: freeglut's own exit would skip the drawing's finish.
-    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
-    glutCloseFunc(endProgram);
 
     if (fullScreen) glutFullScreen();
 
