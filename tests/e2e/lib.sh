@@ -6,7 +6,7 @@
 #                              $E2E_TMP, stop everything started at exit
 #   start_xvfb / start_openbox private X server (exports DISPLAY) / window manager
 #   make_workdir [DIR]         $E2E_TMP/DIR (work) with links to the data's
-#                              models/* and sound/
+#                              models/* and sound/*
 #   hold_model NAME            models/NAME becomes a named pipe: the loader
 #                              waits on it until release_held_model feeds it
 #   start_quelm [ARG...]       start the program in the working directory
@@ -142,12 +142,14 @@ start_openbox() {
     fail "openbox did not start: $(cat "$E2E_TMP/openbox.txt")"
 }
 
+# Links file by file, so that a test may remove or replace any of them.
 make_workdir() {
     QUELM_WORKDIR="$E2E_TMP/${1:-work}"
-    mkdir -p "$QUELM_WORKDIR/models"
-    local entry
-    for entry in "$QUELM_DATA/models"/*; do ln -s "$entry" "$QUELM_WORKDIR/models/"; done
-    if [ -d "$QUELM_DATA/sound" ]; then ln -s "$QUELM_DATA/sound" "$QUELM_WORKDIR/sound"; fi
+    local dir entry
+    for dir in models sound; do
+        mkdir -p "$QUELM_WORKDIR/$dir"
+        for entry in "$QUELM_DATA/$dir"/*; do [ -e "$entry" ] && ln -s "$entry" "$QUELM_WORKDIR/$dir/"; done
+    done
 }
 
 hold_model() {

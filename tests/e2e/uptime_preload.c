@@ -3,9 +3,10 @@
 // QUELM_E2E_UPTIME_MS: the monotonic clock reads this many milliseconds when
 // the program starts, as on a desktop that has been up that long.
 // QUELM_E2E_BLINK_LOG: a file that gets the real monotonic millisecond of
-// every frame that shows the blinking status text again after frames
-// without it. Those texts all end in "..."; neither the frame figure nor
-// "Press d to start" has a dot, so a dot drawn in a frame marks the text.
+// every frame that shows the status text again after frames without it.
+// Text is drawn glyph by glyph with glBitmap (by the program's own font or
+// GLUT's); the frame figure alone is three glyphs, so a frame with more
+// shows the status line.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -13,17 +14,18 @@
 #include <time.h>
 
 static int (*realClockGettime)(clockid_t, struct timespec*);
-static void (*realBitmapCharacter)(void*, int);
+static void (*realBitmap)(int, int, float, float, float, float, const unsigned char*);
 static void (*realSwapBuffers)(void);
 static long long offsetNs;
 static FILE* blinkLog;
-static int dotInFrame, dotInLastFrame;
+static int glyphsInFrame, textInLastFrame;
+static const int FIGURE_GLYPHS = 3;
 
 static long long nanoseconds(const struct timespec* t) { return t->tv_sec * 1000000000LL + t->tv_nsec; }
 
 __attribute__((constructor)) static void setUp(void) {
     realClockGettime = (int (*)(clockid_t, struct timespec*))dlsym(RTLD_NEXT, "clock_gettime");
-    realBitmapCharacter = (void (*)(void*, int))dlsym(RTLD_NEXT, "glutBitmapCharacter");
+    realBitmap = (void (*)(int, int, float, float, float, float, const unsigned char*))dlsym(RTLD_NEXT, "glBitmap");
     realSwapBuffers = (void (*)(void))dlsym(RTLD_NEXT, "glutSwapBuffers");
     const char* uptime = getenv("QUELM_E2E_UPTIME_MS");
     struct timespec now;
@@ -43,19 +45,21 @@ int clock_gettime(clockid_t id, struct timespec* t) {
     return result;
 }
 
-void glutBitmapCharacter(void* font, int character) {
-    if (character == '.') dotInFrame = 1;
-    realBitmapCharacter(font, character);
+void glBitmap(int width, int height, float xOrigin, float yOrigin, float xMove, float yMove,
+              const unsigned char* bitmap) {
+    ++glyphsInFrame;
+    realBitmap(width, height, xOrigin, yOrigin, xMove, yMove, bitmap);
 }
 
 void glutSwapBuffers(void) {
-    if (blinkLog && dotInFrame && !dotInLastFrame) {
+    const int text = glyphsInFrame > FIGURE_GLYPHS;
+    if (blinkLog && text && !textInLastFrame) {
         struct timespec now;
         realClockGettime(CLOCK_MONOTONIC, &now);
         fprintf(blinkLog, "%lld\n", nanoseconds(&now) / 1000000);
         fflush(blinkLog);
     }
-    dotInLastFrame = dotInFrame;
-    dotInFrame = 0;
+    textInLastFrame = text;
+    glyphsInFrame = 0;
     realSwapBuffers();
 }
