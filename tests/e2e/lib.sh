@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # End-to-end test library: runs the real program under a private Xvfb (and,
 # where a test asks, openbox and PulseAudio) and drives it like a viewer.
 # Source it from a test script, then:
