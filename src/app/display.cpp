@@ -8,6 +8,7 @@
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
+#include "platform/clock.h"
 #include "platform/thread.h"
 #include "render/frame.h"
 #include "render/overlay.h"
@@ -17,7 +18,8 @@
 namespace {
 
 constexpr int LOADING_WORD_FRAMES = 15;
-constexpr unsigned int CLOSING_WAIT_MS = 5000;
+constexpr double CLOSING_HOLD_SECONDS = 5.0;
+constexpr unsigned int HOLD_FRAME_MS = 20;
 
 // The title words' next step, and which item shows below them: -1 for
 // none. Returns false instead in the frame that sees the loader's end,
@@ -87,9 +89,14 @@ void drawClosingScreen() {
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
+// The picture is held by drawing it again each frame rather than by
+// sleeping, so the close button and signals are still heard while it shows.
 void holdClosingScreenAndEnd() {
-    sleepMilliseconds(CLOSING_WAIT_MS);
-    endProgram();
+    const double now = clockSeconds();
+    if (demo.closingHoldStart < 0.0) demo.closingHoldStart = now;
+    if (now - demo.closingHoldStart >= CLOSING_HOLD_SECONDS) endProgram();
+    // Nothing moves while the picture holds: no need to redraw flat out.
+    sleepMilliseconds(HOLD_FRAME_MS);
 }
 
 }  // namespace

@@ -10,8 +10,9 @@
 // second has arrived, waits five seconds and ends the program.
 void display();
 
-// What the closing screen does in the frame after its second word has
-// arrived: hold the picture five seconds and end the program. A recording
+// What the closing screen does in each frame after its second word has
+// arrived: hold the picture (drawn again each frame) and end the program
+// five seconds later. A recording
 // puts its own here (it holds the picture in the video instead and returns,
 // and that frame is then drawn as the one before it).
 extern void (*closingScreenEnded)();

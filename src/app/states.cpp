@@ -108,6 +108,7 @@ void enterClosing() {
     // old one is not in use between frames, so it can go.
     ClosingLettering* previous = demo.closingLettering;
     demo.closingLettering = new ClosingLettering();
+    demo.closingHoldStart = -1.0;
     delete previous;
     if (!demo.closingLettering->backdropRead) endProgram();
 

@@ -30,6 +30,9 @@ struct Demo {
     bool sceneObjectsReady = false;
     TitleLettering* titleLettering = nullptr;      // initDemo, once; null before
     ClosingLettering* closingLettering = nullptr;  // enterClosing, anew by each Escape
+    // Program-clock seconds when the closing words had both arrived, -1
+    // before; display's closing step, reset by enterClosing.
+    double closingHoldStart = -1.0;
 };
 extern Demo demo;
 
