@@ -25,8 +25,8 @@
 #   wait_frames N [S]          wait until N frames were reported
 #   wait_scene REF [S]         wait until the window differs from picture REF
 #                              (a name given to save_screen) in most pixels
-#   wait_quiet_output [S] [MS] wait until no report came for MS (2500) ms;
-#                              sets LAST_OUTPUT_MS
+#   wait_quiet_output [S]      wait until no report came for 2.5 s; sets
+#                              LAST_OUTPUT_MS
 #   status_on_screen FILE      status text shown: press, sync, follow, wait, none
 #   wait_status NAME [S]       wait until the window shows that text
 #   save_shadiest_screen NAME [COUNT]
@@ -304,14 +304,14 @@ scene_shown() {
 wait_scene() { wait_until "${2:-60}" "the scene" scene_shown "$1"; e2e_log "scene shown"; }
 
 wait_quiet_output() {
-    local seconds="${1:-30}" quietMs="${2:-2500}" deadline=$((SECONDS + ${1:-30})) count last=-1
+    local seconds="${1:-30}" deadline=$((SECONDS + ${1:-30})) count last=-1
     LAST_OUTPUT_MS=$(now_ms)
     while ((SECONDS < deadline)); do
         count="$(count_output '^Current Frames Per Second')"
         if [ "$count" != "$last" ]; then
             last="$count"
             LAST_OUTPUT_MS=$(now_ms)
-        elif (($(now_ms) - LAST_OUTPUT_MS > quietMs)); then
+        elif (($(now_ms) - LAST_OUTPUT_MS > 2500)); then
             return 0
         fi
         quelm_running || return 0

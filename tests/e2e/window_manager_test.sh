@@ -73,10 +73,11 @@ close_in_state() {
             if [ "$state" = scene ]; then wait_scene title 60; else sleep 1; fi
             ;;
         closing)
-            # Reports stop while the last picture is held: 1.5 s without
-            # one leaves at least 3.5 s of the 5 s wait.
+            # The words take 120 frames, then the last picture is held for
+            # 5 s: the close comes in their flight or early in the hold.
+            frames="$(frames_reported)"
             press Escape
-            wait_quiet_output 30 1500
+            wait_frames $((frames + 150)) 30
             ;;
     esac
     quelm_running || fail "the program ended before the window was closed in state $state"
