@@ -256,8 +256,9 @@ press() {
     xdotool key "$1"
 }
 
+# Bounded: import waits for ever on a window that went away meanwhile.
 screenshot() {
-    import -window "${2:-root}" "$1" || fail "screenshot into $1 failed"
+    timeout 20 import -window "${2:-root}" "$1" || fail "screenshot into $1 failed"
 }
 
 save_screen() {
