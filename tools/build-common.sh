@@ -15,6 +15,7 @@ QUELM_PACKAGES=(
     lib3ds-dev libassimp-dev libstb-dev
     libpng-dev dpkg-dev desktop-file-utils man-db lintian
     libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev libegl-dev
+    openbox wmctrl pulseaudio pulseaudio-utils ffmpeg
 )
 
 QUELM_JOBS="${QUELM_JOBS:-$(nproc 2>/dev/null || echo 2)}"

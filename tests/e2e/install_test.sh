@@ -10,14 +10,11 @@
 #
 # Usage: install_test.sh PATH/TO/quelm PATH/TO/data
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/run_lib.sh"
 
 e2e_init "$@"
 BUILD_DIR="$(dirname "$QUELM_BIN")"
 [ -d "$BUILD_DIR/data/models" ] || skip "$BUILD_DIR has no generated data of its own to install"
-for tool in cmake desktop-file-validate man identify; do
-    command -v "$tool" >/dev/null || skip "'$tool' is not installed"
-done
+need_tools cmake desktop-file-validate man identify
 
 PREFIX="$E2E_TMP/prefix"
 cmake --install "$BUILD_DIR" --prefix "$PREFIX" >"$E2E_TMP/install.txt" 2>&1 ||
@@ -58,26 +55,14 @@ geometry="$(window_geometry)"
 wait_frames 460 120
 save_screen title
 press d
-# The scene replaces the backdrop: most of the window changes.
-deadline=$((SECONDS + 60))
-while :; do
-    ((SECONDS < deadline)) || fail "the scene did not appear within 60 s"
-    quelm_running || fail "the program ended while loading"
-    screenshot "$E2E_TMP/probe.png" "$QUELM_WINDOW"
-    (($(differing_pixels "$E2E_TMP/title.png" "$E2E_TMP/probe.png") > 800 * 600 / 2)) && break
-    sleep 0.3
-done
-e2e_log "scene shown"
+wait_scene title 60
 wait_frames 600 60
 
 press Escape
-wait_exit 40
-[ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS"
+expect_exit 40 "after Escape"
 
 grep -q -i 'initializing' "$E2E_TMP/stdout.txt" && fail "--mute still tried the sound: $(grep -i initializing "$E2E_TMP/stdout.txt")"
-log="$XDG_STATE_HOME/quelm/messages.log"
-[ -f "$log" ] || fail "no log in the state directory ($log)"
-grep -q '^Error' "$log" && fail "the log has errors: $(grep '^Error' "$log" | head -n 3)"
+check_log_clean "$XDG_STATE_HOME/quelm/messages.log"
 for stray in "$QUELM_WORKDIR/messages.log" "$PREFIX/share/quelm/messages.log"; do
     [ -e "$stray" ] && fail "a log was written to $stray"
 done

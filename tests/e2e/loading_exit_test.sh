@@ -11,12 +11,12 @@
 #
 # Usage: loading_exit_test.sh PATH/TO/quelm PATH/TO/data
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/run_lib.sh"
 
 # Title, d, loading, Escape; returns once the closing screen holds its last
 # picture (no reports for 2.5 s).
 run_until_closing_wait() {
-    make_workdir_with_held_model quelm.3DS "$1"
+    make_workdir "$1"
+    hold_model quelm.3DS
     start_quelm
     answer_no
     wait_window 60
@@ -37,8 +37,7 @@ run_until_closing_wait work1
 # reach its exit and wait for the loader there before feeding it.
 sleep 4.5
 release_held_model
-wait_exit 30
-[ "$QUELM_STATUS" = 0 ] || fail "run 1 ended with status $QUELM_STATUS"
+expect_exit 30 "in run 1"
 heldMs=$(($(now_ms) - LAST_OUTPUT_MS))
 ((heldMs >= 6500)) || fail "run 1 ended $heldMs ms after the last report: it did not wait for the loader"
 check_log_clean
@@ -46,8 +45,7 @@ grep -q 'still reading' "$QUELM_WORKDIR/messages.log" && fail "run 1 gave up on 
 
 e2e_log "run 2: the model never arrives"
 run_until_closing_wait work2
-wait_exit 40
-[ "$QUELM_STATUS" = 0 ] || fail "run 2 ended with status $QUELM_STATUS"
+expect_exit 40 "in run 2"
 check_log_clean
 grep -q '^Warning in exit: the loader thread is still reading' "$QUELM_WORKDIR/messages.log" ||
     fail "run 2: messages.log does not say that the loader was left behind"

@@ -5,21 +5,16 @@
 #
 # Usage: missing_backdrop_test.sh PATH/TO/quelm PATH/TO/data
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/run_lib.sh"
 
 e2e_init "$@"
 start_xvfb 1024x768x24
-make_workdir_with_held_model screenshot.bmp work
+make_workdir
 rm -f "$QUELM_WORKDIR/models/screenshot.bmp"
 start_quelm
 answer_no
 
-wait_window_titled Error 60
-box="$FOUND_WINDOW"
-xdotool mousemove --window "$box" 20 20
-xdotool key Return
-wait_exit 30
-[ "$QUELM_STATUS" = 0 ] || fail "the program ended with status $QUELM_STATUS after the error box"
+answer_error_box
+expect_exit 30 "after the error box"
 grep -q 'screenshot.bmp' "$E2E_TMP/stderr.txt" "$E2E_TMP/stdout.txt" ||
     fail "the error does not name screenshot.bmp"
 e2e_log "passed"

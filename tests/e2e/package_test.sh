@@ -11,9 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 e2e_init "$@"
 BUILD_DIR="$(dirname "$QUELM_BIN")"
 [ -d "$BUILD_DIR/data/models" ] || skip "$BUILD_DIR has no generated data of its own to package"
-for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
-    command -v "$tool" >/dev/null || skip "'$tool' is not installed"
-done
+need_tools cpack dpkg-deb dpkg-shlibdeps lintian
 
 version="$("$QUELM_BIN" --version | awk '{ print $2 }')"
 (cd "$E2E_TMP" && cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$E2E_TMP/package") \
