@@ -74,10 +74,11 @@ close_in_state() {
             ;;
         closing)
             # The words take 120 frames, then the last picture is held for
-            # 5 s: the close comes in their flight or early in the hold.
+            # 5 s with no frame drawn: the close comes in their flight or in
+            # the hold.
             frames="$(frames_reported)"
             press Escape
-            wait_frames $((frames + 150)) 30
+            wait_frames $((frames + 30)) 30
             ;;
     esac
     quelm_running || fail "the program ended before the window was closed in state $state"
