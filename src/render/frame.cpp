@@ -76,8 +76,13 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     if (options.overlayEffect) updateOverlayWhenDue(scene, script.started, options.overlayRate, view);
     if (options.showTerrain && scene.terrain) scene.terrain->draw();
     if (options.showSky && scene.sky) scene.sky->draw();
-    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows);
-    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows);
+    // The volumes may be bounded by the ground only when it is in the
+    // depth buffer.
+    const bool bounded = options.shadowVolumes == ShadowVolumeMode::Bounded &&
+                         options.showTerrain && scene.terrain && shadowGround.valid;
+    const GroundBounds* ground = bounded ? &shadowGround : nullptr;
+    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
+    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);
     if (options.overlayEffect) drawOverlay(overlay.textureIndex, view.windowWidth, view.windowHeight);
     // After the overlay, so its light inside a shadow is darkened too.
     if (options.showShadows) drawShadowDarkening();
