@@ -75,11 +75,12 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     // buffer's corner and clears it afterwards.
     if (options.overlayEffect) updateOverlayWhenDue(scene, script.started, options.overlayRate, view);
     if (options.showTerrain && scene.terrain) scene.terrain->draw();
-    if (options.showSky && scene.sky) scene.sky->draw();
-    // The volumes may be bounded by the ground only when it is in the
-    // depth buffer.
-    const bool bounded = options.shadowVolumes == ShadowVolumeMode::Bounded &&
-                         options.showTerrain && scene.terrain && shadowGround.valid;
+    // What comes after the terrain may be bounded by its ground, which is
+    // in the depth buffer by now.
+    const bool groundDrawn = options.showTerrain && scene.terrain && shadowGround.valid;
+    if (options.showSky && scene.sky)
+        drawSkyOverGround(*scene.sky, groundDrawn && options.skyBounded ? &shadowGround : nullptr);
+    const bool bounded = groundDrawn && options.shadowVolumes == ShadowVolumeMode::Bounded;
     const GroundBounds* ground = bounded ? &shadowGround : nullptr;
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);

@@ -24,6 +24,9 @@ struct DrawOptions {
     // Whole draws every volume over its full length (the reference the
     // bounded volumes are compared and timed against); no key.
     ShadowVolumeMode shadowVolumes = ShadowVolumeMode::Bounded;
+    // The sky scissored to where the ground cannot hide it (false: whole,
+    // the reference); no key.
+    bool skyBounded = true;
 };
 
 // The window and the figure a frame shows.

@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstddef>
 
+#include <GL/gl.h>
+
+#include "scene/skyterrain.h"
+
 GroundBounds shadowGround;
 
 namespace {
@@ -155,6 +159,22 @@ struct Extent {
     double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
 };
 
+// Widens `extent` by the window positions of `count` world points in front
+// of the near plane.
+void addProjected(const VolumeView& view, const Point4* points, int count, Extent& extent) {
+    for (int i = 0; i < count; ++i) {
+        double clip[4];
+        transform(view.worldToClip, points[i].v, clip);
+        if (!(clip[3] > 0)) clip[3] = 1e-12;  // on the near plane, w > 0 but rounding
+        const double wx = view.viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * view.viewport[2];
+        const double wy = view.viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * view.viewport[3];
+        extent.minX = std::min(extent.minX, wx);
+        extent.maxX = std::max(extent.maxX, wx);
+        extent.minY = std::min(extent.minY, wy);
+        extent.maxY = std::max(extent.maxY, wy);
+    }
+}
+
 // Clips the world-space triangle to the near plane and `planes`, and widens
 // `extent` by the window positions of what is left.
 void addClipped(const VolumeView& view, const Point4 triangle[3], const double (*planes)[4],
@@ -168,17 +188,7 @@ void addClipped(const VolumeView& view, const Point4 triangle[3], const double (
         n = clipPolygon(b, n, planes[p], a);
         std::copy(a, a + n, b);
     }
-    for (int i = 0; i < n; ++i) {
-        double clip[4];
-        transform(view.worldToClip, b[i].v, clip);
-        if (!(clip[3] > 0)) clip[3] = 1e-12;  // on the near plane, w > 0 but rounding
-        const double wx = view.viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * view.viewport[2];
-        const double wy = view.viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * view.viewport[3];
-        extent.minX = std::min(extent.minX, wx);
-        extent.maxX = std::max(extent.maxX, wx);
-        extent.minY = std::min(extent.minY, wy);
-        extent.maxY = std::max(extent.maxY, wy);
-    }
+    addProjected(view, b, n, extent);
 }
 
 }  // namespace
@@ -351,6 +361,17 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
             if (!(y < low && x >= g.minX && x <= g.maxX && z >= g.minZ && z <= g.maxZ)) allHidden = false;
         }
         if (allHidden) continue;
+        // Wholly above the floor and in front of the near plane: what the
+        // other regions would add lies inside the triangle's own outline.
+        bool allAbove = true;
+        for (const Point4& p : world) {
+            const double nearSide = nearPlane[0] * p.v[0] + nearPlane[1] * p.v[1] + nearPlane[2] * p.v[2] + nearPlane[3];
+            if (!(p.v[1] >= low && nearSide > 0)) allAbove = false;
+        }
+        if (allAbove) {
+            addProjected(view, world, 3, extent);
+            continue;
+        }
         addClipped(view, world, above, 1, nearPlane, extent);
         for (const auto& side : beyond) addClipped(view, world, side, 2, nearPlane, extent);
     }
@@ -367,4 +388,51 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
     box.width = static_cast<int>(x1 - x0);
     box.height = static_cast<int>(y1 - y0);
     return box;
+}
+
+ScissorBox modelScissor(const VolumeView& view, const float modelview[16], const Model& model) {
+    ScissorBox all;
+    int x1 = 0, y1 = 0;
+    for (const ModelObject& o : model.objects) {
+        if (o.drawVertices.empty()) continue;
+        // Vec3f is three packed floats (assets/displaylists.cpp checks it).
+        const ScissorBox box = volumeScissor(view, modelview, reinterpret_cast<const float*>(o.drawVertices.data()),
+                                             static_cast<int>(o.drawVertices.size()));
+        if (box.empty()) continue;
+        if (all.empty()) {
+            all = box;
+            x1 = box.x + box.width;
+            y1 = box.y + box.height;
+            continue;
+        }
+        x1 = std::max(x1, box.x + box.width);
+        y1 = std::max(y1, box.y + box.height);
+        all.x = std::min(all.x, box.x);
+        all.y = std::min(all.y, box.y);
+        all.width = x1 - all.x;
+        all.height = y1 - all.y;
+    }
+    return all;
+}
+
+void drawSkyOverGround(Sky& sky, const GroundBounds* ground) {
+    if (ground && !glIsEnabled(GL_SCISSOR_TEST) && glIsEnabled(GL_DEPTH_TEST)) {
+        float camera[16], projection[16];
+        int viewport[4];
+        glGetFloatv(GL_MODELVIEW_MATRIX, camera);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        VolumeView view;
+        if (prepareVolumeView(*ground, camera, projection, viewport, view)) {
+            const ScissorBox box = modelScissor(view, camera, sky.model);
+            if (box.empty()) return;
+            glPushAttrib(GL_SCISSOR_BIT | GL_ENABLE_BIT);
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(box.x, box.y, box.width, box.height);
+            sky.draw();
+            glPopAttrib();
+            return;
+        }
+    }
+    sky.draw();
 }

@@ -24,6 +24,8 @@
 
 #include "assets/model.h"
 
+class Sky;
+
 // How the counting passes are drawn: Whole rasterizes every volume over its
 // full length; Bounded scissors each volume to its rectangle above.
 enum class ShadowVolumeMode : int { Whole = 0, Bounded = 1 };
@@ -85,3 +87,14 @@ struct ScissorBox {
 // the object space of `objectModelview` (object-to-eye, column-major).
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
                          const float* triangles, int vertexCount);
+
+// The same for every drawn triangle of a model (its per-corner draw
+// arrays) under `modelview`: the box outside which the ground hides all of
+// it. Any scene object drawn after the terrain can be scissored to it.
+ScissorBox modelScissor(const VolumeView& view, const float modelview[16], const Model& model);
+
+// The sky after the terrain: with `ground` (the terrain's, already in the
+// depth buffer) scissored to modelScissor's box, or not drawn at all when
+// that is empty; whole without. The ground hides most of the dome below
+// the horizon, and those fragments would only fail the depth test.
+void drawSkyOverGround(Sky& sky, const GroundBounds* ground);
