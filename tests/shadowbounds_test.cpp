@@ -195,6 +195,19 @@ TEST(VolumeScissor, KeepsWhatMayBeSeenAndDropsWhatLiesUnderTheGround) {
     EXPECT_TRUE(inside(box, a) && inside(box, b));
     EXPECT_LT(box.width * box.height, WIDTH * HEIGHT / 20);
 
+    // Far beyond a ridge, above the floor but under the eye's line over the
+    // ridge's lowest point (the sky dome's lower belt): hidden; higher up,
+    // over that line: kept.
+    const GroundBounds hills = measureGround(modelOf({gridObject(8, hilly)}));
+    const double lowEye[3] = {70, 25, 70}, west[3] = {-400, 8, 70};
+    VolumeView low;
+    float lowCamera[16];
+    ASSERT_TRUE(viewFrom(hills, lowEye, west, low, lowCamera));
+    const float belt[9] = {-400, 5, 60, -400, 5, 80, -400, 9, 70};
+    const float overRidge[9] = {-400, 20, 60, -400, 20, 80, -400, 24, 70};
+    EXPECT_TRUE(volumeScissor(low, lowCamera, belt, 3).empty());
+    EXPECT_FALSE(volumeScissor(low, lowCamera, overRidge, 3).empty());
+
     // The object's own modelview places it: the same buried triangle lifted
     // by 30 units through the object matrix is kept.
     float lifted[16];

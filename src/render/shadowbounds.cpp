@@ -175,20 +175,27 @@ void addProjected(const VolumeView& view, const Point4* points, int count, Exten
     }
 }
 
-// Clips the world-space triangle to the near plane and `planes`, and widens
+// Clips the convex polygon `in` (at most 8 corners) to `planes` and widens
 // `extent` by the window positions of what is left.
-void addClipped(const VolumeView& view, const Point4 triangle[3], const double (*planes)[4],
-                int planeCount, const double nearPlane[4], Extent& extent) {
-    // A triangle gains at most one corner per plane.
-    Point4 a[12], b[12];
-    int n = 3;
-    for (int i = 0; i < 3; ++i) a[i] = triangle[i];
-    n = clipPolygon(a, n, nearPlane, b);
+void addClipped(const VolumeView& view, const Point4* in, int count, const double (*planes)[4],
+                int planeCount, Extent& extent) {
+    // A polygon gains at most one corner per plane.
+    Point4 a[16], b[16];
+    int n = count;
+    std::copy(in, in + count, b);
     for (int p = 0; p < planeCount && n > 0; ++p) {
         n = clipPolygon(b, n, planes[p], a);
         std::copy(a, a + n, b);
     }
     addProjected(view, b, n, extent);
+}
+
+bool insideAll(const Point4& p, const double (*planes)[4], int count) {
+    for (int i = 0; i < count; ++i) {
+        const double* q = planes[i];
+        if (!(q[0] * p.v[0] + q[1] * p.v[1] + q[2] * p.v[2] + q[3] * p.v[3] >= 0)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -331,11 +338,23 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
     multiply(view.eyeToWorld, modelview, objectToWorld);
 
     const double low = g.floorY - GROUND_MARGIN;
+    // The frustum as world-space planes (rows of worldToClip): near, then
+    // left, right, bottom, top; points outside are never rasterized.
     const double* m = view.worldToClip;
-    const double nearPlane[4] = {m[2] + m[3], m[6] + m[7], m[10] + m[11], m[14] + m[15]};
-    // The regions that may be seen: above the ground's floor, or beyond a
-    // side and over its plane.
-    const double above[1][4] = {{0, 1, 0, -low}};
+    double frustum[5][4];
+    const int rowOf[5] = {2, 0, 0, 1, 1};
+    const double sign[5] = {1, 1, -1, 1, -1};
+    for (int p = 0; p < 5; ++p)
+        for (int c = 0; c < 4; ++c) frustum[p][c] = m[c * 4 + 3] + sign[p] * m[c * 4 + rowOf[p]];
+    // The regions that may be seen: above the floor over the square grown
+    // by the margin (points outside it are at least that far from the
+    // ground), or beyond a side and on or over its plane.
+    const double margin = GROUND_MARGIN;
+    const double above[5][4] = {{0, 1, 0, -low},
+                                {1, 0, 0, -(g.minX - margin)},
+                                {-1, 0, 0, g.maxX + margin},
+                                {0, 0, 1, -(g.minZ - margin)},
+                                {0, 0, -1, g.maxZ + margin}};
     const double beyond[4][2][4] = {
         {{-1, 0, 0, g.minX}, {view.sidePlane[0][0], view.sidePlane[0][1], view.sidePlane[0][2], view.sidePlane[0][3]}},
         {{1, 0, 0, -g.maxX}, {view.sidePlane[1][0], view.sidePlane[1][1], view.sidePlane[1][2], view.sidePlane[1][3]}},
@@ -361,19 +380,26 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
             if (!(y < low && x >= g.minX && x <= g.maxX && z >= g.minZ && z <= g.maxZ)) allHidden = false;
         }
         if (allHidden) continue;
-        // Wholly above the floor and in front of the near plane: what the
-        // other regions would add lies inside the triangle's own outline.
-        bool allAbove = true;
-        for (const Point4& p : world) {
-            const double nearSide = nearPlane[0] * p.v[0] + nearPlane[1] * p.v[1] + nearPlane[2] * p.v[2] + nearPlane[3];
-            if (!(p.v[1] >= low && nearSide > 0)) allAbove = false;
+        // What the frustum keeps of the triangle (3 + 5 corners at most).
+        Point4 a[8], b[8];
+        int n = 3;
+        std::copy(world, world + 3, b);
+        for (int p = 0; p < 5 && n > 0; ++p) {
+            n = clipPolygon(b, n, frustum[p], a);
+            std::copy(a, a + n, b);
         }
+        if (n == 0) continue;
+        // Wholly above the floor: what the other regions would add lies
+        // inside its outline.
+        bool allAbove = true;
+        for (int i = 0; i < n; ++i)
+            if (!insideAll(b[i], above, 5)) allAbove = false;
         if (allAbove) {
-            addProjected(view, world, 3, extent);
+            addProjected(view, b, n, extent);
             continue;
         }
-        addClipped(view, world, above, 1, nearPlane, extent);
-        for (const auto& side : beyond) addClipped(view, world, side, 2, nearPlane, extent);
+        addClipped(view, b, n, above, 5, extent);
+        for (const auto& side : beyond) addClipped(view, b, n, side, 2, extent);
     }
     if (!(extent.maxX >= extent.minX) || !(extent.maxY >= extent.minY)) return box;
     const double vx0 = view.viewport[0], vy0 = view.viewport[1];
