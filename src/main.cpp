@@ -1,6 +1,6 @@
 // The program's entry: read the command line, find the demo's files and work
-// from there, open the log, ask about fullscreen unless the command line
-// answered it, open the window, set up the title, hand the four callbacks to
+// from there, open the log, hand over to the recording run when asked to
+// record, else ask about fullscreen unless the command line answered it, open the window, set up the title, hand the four callbacks to
 // GLUT and run its loop, which never returns.
 #include <GL/freeglut.h>
 #include <unistd.h>
@@ -9,14 +9,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/desktop.h"
 #include "app/display.h"
 #include "app/options.h"
+#include "app/record.h"
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
 #include "platform/datadir.h"
 #include "platform/log.h"
 #include "platform/messagebox.h"
+#include "platform/stdstreams.h"
 
 #ifndef QUELM_DATADIR_FROM_BINDIR
 #define QUELM_DATADIR_FROM_BINDIR ""
@@ -62,7 +65,8 @@ bool enterDataDirectory(const CommandLine& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    ensureStandardStreams();
+    ParsedCommandLine parsed = parseCommandLine(argc, argv);
     const int answered = answerWithoutWindow(parsed, stdout, stderr);
     if (answered >= 0) return answered;
     const CommandLine& options = parsed.options;
@@ -71,7 +75,16 @@ int main(int argc, char** argv) {
     // the once-a-second figure can be followed live.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    // The file is named from where the program was started, not the data.
+    std::string& recordPath = parsed.options.recordPath;
+    char cwd[4096];
+    if (!recordPath.empty() && recordPath[0] != '/' && getcwd(cwd, sizeof cwd))
+        recordPath = std::string(cwd) + "/" + recordPath;
+
     if (!enterDataDirectory(options)) return 1;
+
+    // No question, no sound device: the music goes into the file.
+    if (!options.recordPath.empty()) return runRecording(options, argc, argv);
 
     // Asked before glutInit: the box's SDL is shut down again before GLUT starts.
     const bool fullScreen =
@@ -97,6 +110,9 @@ int main(int argc, char** argv) {
 
     if (fullScreen) glutFullScreen();
 
+    watchDesktop();
     glutMainLoop();
-    return 0;
+    // The window was closed: GLUT returns here instead of ending the process.
+    endWhenRequested();
+    endProgram();
 }

@@ -11,62 +11,12 @@
 #include "assets/bmpreader.h"
 #include "assets/texture.h"
 #include "assets/writer3ds.h"
+#include "support/bmpfile.h"
 #include "support/tempdir.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// A BMP built field by field: `pixels` is the pixel data as stored (rows,
-// padding and all), `palette` 4-byte (3-byte for the old header) entries.
-// `header` is the DIB header's size: 12 (the old form), 40, or a longer one
-// that carries the masks itself and then colour space, gamma and profile
-// fields, here filled with bytes that must change nothing (among them a
-// profile offset far beyond the file). `profile` goes between the palette
-// and the pixels, and a 124-byte header points at it.
-struct BmpLayout {
-    int32_t width, height;
-    uint16_t bitCount;
-    Bytes pixels, palette = {};
-    uint32_t compression = 0;
-    std::vector<uint32_t> masks = {};
-    uint32_t coloursUsed = uint32_t(palette.size() / 4);
-    bool fileHeader = true;
-    uint32_t header = 40;
-    Bytes profile = {};
-};
-
-Bytes build(const BmpLayout& s) {
-    ChunkWriter w;  // for its little-endian helpers
-    const bool masksInHeader = s.header > 40;
-    const uint32_t profileAt = s.header + uint32_t((masksInHeader ? 0 : 4 * s.masks.size()) + s.palette.size());
-    const uint32_t start = (s.fileHeader ? 14 : 0) + profileAt + uint32_t(s.profile.size());
-    if (s.fileHeader) w.u16(0x4D42), w.u32(start + uint32_t(s.pixels.size())), w.u32(0), w.u32(start);  // "BM"
-    w.u32(s.header);
-    if (s.header == 12) w.u16(uint16_t(s.width)), w.u16(uint16_t(s.height));
-    else w.u32(uint32_t(s.width)), w.u32(uint32_t(s.height));
-    w.u16(1), w.u16(s.bitCount);
-    if (s.header != 12)
-        for (uint32_t v : {s.compression, 0u, 2835u, 2835u, s.coloursUsed, 0u}) w.u32(v);
-    if (masksInHeader) {
-        ChunkWriter rest;
-        for (uint32_t m : s.masks) rest.u32(m);
-        Bytes fields = rest.bytes();
-        fields.resize(s.header - 40, 0xEE);
-        if (s.header == 124 && !s.profile.empty()) {  // profile offset (from the header's start) and size
-            ChunkWriter place;
-            place.u32(profileAt), place.u32(uint32_t(s.profile.size()));
-            std::copy(place.bytes().begin(), place.bytes().end(), fields.begin() + 72);
-        }
-        w.raw(fields.data(), fields.size());
-    } else {
-        for (uint32_t m : s.masks) w.u32(m);
-    }
-    w.raw(s.palette.data(), s.palette.size());
-    w.raw(s.profile.data(), s.profile.size());
-    w.raw(s.pixels.data(), s.pixels.size());
-    return w.bytes();
-}
 
 RgbImage decode(const Bytes& file) {
     RgbImage image;
@@ -125,7 +75,7 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         {"RLE4", {5, 1, 4, {3, 0x12, 0, 3, 0x30, 0x00, 0, 1}, PALETTE4, 2}, GREEN + RED + GREEN + WHITE + BLUE},
     };
     for (const auto& c : cases) {
-        const RgbImage image = decode(build(c.layout));
+        const RgbImage image = decode(buildBmp(c.layout));
         EXPECT_EQ(image.pixels, c.picture) << c.what;
         EXPECT_EQ(3 * image.width * image.height, int(c.picture.size())) << c.what;
     }
@@ -136,12 +86,12 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
             if (c.layout.header != 40) continue;
             BmpLayout longer = c.layout;
             longer.header = header;
-            EXPECT_EQ(decode(build(longer)).pixels, c.picture) << c.what << ", header " << header;
+            EXPECT_EQ(decode(buildBmp(longer)).pixels, c.picture) << c.what << ", header " << header;
         }
     }
     // An embedded profile before the pixels: the file header's offset counts.
     BmpLayout profiled{1, 1, 24, {1, 2, 3, 0}, {}, 0, {}, 0, true, 124, Bytes(40, 0x55)};
-    EXPECT_EQ(decode(build(profiled)).pixels, (Bytes{3, 2, 1}));
+    EXPECT_EQ(decode(buildBmp(profiled)).pixels, (Bytes{3, 2, 1}));
     std::mt19937 random(5);
     for (int width = 1; width <= 5; ++width) {  // row padding
         Bytes rgb(size_t(width) * 3 * 3);
@@ -151,14 +101,14 @@ TEST(BmpReader, EachPixelFormatAndRowWidthGivesItsPictureBottomRowFirst) {
         EXPECT_TRUE(image.width == width && image.height == 3) << image.width << "x" << image.height;
     }
     // Runs past the row or the picture, a huge delta, data ending mid-run: all stay inside.
-    decode(build({2, 2, 8, {255, 1, 0, 2, 255, 255, 200, 3, 0, 4, 1}, PALETTE4, 1}));
+    decode(buildBmp({2, 2, 8, {255, 1, 0, 2, 255, 255, 200, 3, 0, 4, 1}, PALETTE4, 1}));
 }
 
 TEST(BmpReader, EachCauseOfFailureGivesItsMessageAndCutFilesFail) {
     const auto with = [](void (*change)(BmpLayout&)) {
         BmpLayout s{2, 2, 24, Bytes(16, 0)};
         change(s);
-        return build(s);
+        return buildBmp(s);
     };
     Bytes os2 = with([](BmpLayout&) {}), farOffset = os2;
     os2[14] = 64, farOffset[10] = 0xFF, farOffset[11] = 0xFF;  // a 64-byte header; pixels far beyond the end
@@ -181,7 +131,7 @@ TEST(BmpReader, EachCauseOfFailureGivesItsMessageAndCutFilesFail) {
     for (uint32_t header : {40u, 124u}) {  // cut anywhere: never read past the end
         BmpLayout layout{3, 3, 8, Bytes(12, 1), Bytes(1024, 7)};
         layout.header = header;
-        const Bytes whole = build(layout);
+        const Bytes whole = buildBmp(layout);
         for (size_t cut = 0; cut < whole.size(); ++cut)
             EXPECT_NE(failure(Bytes(whole.begin(), whole.begin() + cut)), "") << header << " cut at " << cut;
     }

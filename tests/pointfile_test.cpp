@@ -2,6 +2,7 @@
 #include "motion/pointfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +69,12 @@ TEST_F(PointFile, CountsAndMalformedFilesKeepThePointsReadAndNameTheLine) {
     Vec3d sentinel, *kept = &sentinel;
     EXPECT_EQ(initAnimations(&kept, "models/none.ase"), 0);
     EXPECT_EQ(kept, &sentinel);
-    EXPECT_EQ(log(), "Error in initAnimations: file not opened\n\n");
+    EXPECT_EQ(kept, &sentinel);
+    ::mkdir("models", 0755);
+    ::mkdir("models/dir.ase", 0755);
+    EXPECT_EQ(initAnimations(&kept, "models/dir.ase"), 0);
+    EXPECT_EQ(log(), "Error in initAnimations: file not opened: models/none.ase (No such file or directory)\n"
+                     "Error in initAnimations: file not opened: models/dir.ase (a directory)\n");
     const std::string p0 = pt("0\t1\t2\t3"), p1 = pt("1\t4\t5\t6");  // (1, 3, -2), (4, 6, -5)
     std::string nul = p1;
     nul[5] = '\0';  // inside the lead-in

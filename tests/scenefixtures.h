@@ -33,10 +33,15 @@ inline ObjectSpec quadObject(const std::string& name, const std::string& materia
             mapped ? std::vector<Vec2f>{{0, 0}, {1, 0}, {1, 1}, {0, 1}} : std::vector<Vec2f>{}, material};
 }
 
-// One quad whose object and material are both called `name`, in colour `c`.
+// One quad with the given corners (counter-clockwise seen from its front)
+// whose object and material are both called `name`, in colour `c`.
+inline bool writeQuadModel(const std::string& path, const std::string& name, Colour c, std::vector<Vec3f> corners) {
+    return writeFileBytes(path, write3ds({{name, c.r, c.g, c.b, ""}}, {{name, std::move(corners), {0, 1, 2, 0, 2, 3}, {}, name}}));
+}
+
 inline bool writeQuad(const std::string& path, const std::string& name, Colour c, float x0, float y0,
                       float x1, float y1) {
-    return writeFileBytes(path, write3ds({{name, c.r, c.g, c.b, ""}}, {quadObject(name, name, x0, y0, x1, y1)}));
+    return writeQuadModel(path, name, c, {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}});
 }
 
 inline bool writeSquare(const std::string& path, const std::string& name, Colour c, float half) {

@@ -55,6 +55,7 @@ TEST(SceneLoading, BuildsTheThreePathsAndAMissingFileGivesAStandingOne) {
         writePoints("models/street.ase", 4, 20);
     }
     std::fflush(nullptr);  // only the missing file was logged
-    EXPECT_EQ(readTextFile("messages.log"), "Error in initAnimations: file not opened\n\n");
+    EXPECT_EQ(readTextFile("messages.log"),
+              "Error in initAnimations: file not opened: models/street.ase (No such file or directory)\n");
     messageLog.reopen(nullptr);
 }

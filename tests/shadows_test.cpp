@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "motion/character.h"
+#include "characterfixtures.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
 #include "scenefixtures.h"
@@ -90,16 +90,6 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     EXPECT_NEAR(depth, 0.8f, 1e-3f);
 }
 
-// A closed box around `c` with half-size `h`, faces wound outwards.
-ObjectSpec box(const char* name, Vec3f c, float h) {
-    ObjectSpec o{name, {}, {0, 3, 2, 0, 2, 1, 4, 5, 6, 4, 6, 7, 0, 4, 7, 0, 7, 3, 1, 2, 6, 1, 6, 5, 0, 1, 5, 0, 5, 4,
-                        3, 7, 6, 3, 6, 2}, {}, "paint"};
-    for (int i = 0; i < 8; ++i)
-        o.vertices.push_back({c.x + ((i == 1 || i == 2 || i == 5 || i == 6) ? h : -h),
-                              c.y + ((i == 2 || i == 3 || i == 6 || i == 7) ? h : -h), c.z + (i >= 4 ? h : -h)});
-    return o;
-}
-
 // The counting as a strip per silhouette edge, pass by pass, for every object but parts 0 and 1 (objects 3, 4).
 void edgeByEdgeVolumes(Character& c, const float light[4]) {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
@@ -138,12 +128,8 @@ void drawFloor() {
 }
 
 TEST_F(Shadows, VolumesFromVertexArraysCountLikeTheEdgeByEdgeExtrusion) {
-    TempDir dir;
-    scenefixtures::makeDirs();
-    ASSERT_TRUE(writeFileBytes("models/quelm.3DS", write3ds({{"paint", 255, 255, 255, ""}},
-                                                            {box("high", {0, 3, 0}, 1), box("low", {3, 1.5f, -1}, 0.5f)})));
-    Character character(KIND_PLAIN, 10);
-    ASSERT_EQ(character.model.objects.size(), 2u);
+    Built built({cube({0, 3, 0}, 1), cube({3, 1.5f, -1}, 0.5f)});
+    Character& character = built.character;
     const float lights[2][4] = {{1, 9, 2, 1}, {-6, 5, 3, 1}};
     for (const float* light : lights) {
         drawFloor();

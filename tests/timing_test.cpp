@@ -1,6 +1,8 @@
 // The idle clock: frame counting, the once-a-second report and the fixed
-// tick, driven by a settable clock with no window. simulationStep does
-// nothing outside the scene state, so steps are observed through frameClock.lastTickTime.
+// tick, driven through the clock's seams with no window: at the program's
+// start, and after days and weeks of the machine's or the program's uptime.
+// simulationStep does nothing outside the scene state, so steps are
+// observed through lastTickTime.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,11 +15,8 @@
 namespace {
 
 int redisplayRequests = 0;
-
-float secondsOf(uint32_t ms) {
-    volatile float seconds = static_cast<float>(ms) * 0.001f;  // as idle computes it
-    return seconds;
-}
+constexpr uint64_t SECOND = 1000000000ull;  // nanoseconds
+constexpr uint64_t DAY = 86400 * SECOND;
 
 class IdleClock : public ::testing::Test {
 protected:
@@ -27,14 +26,36 @@ protected:
         redisplayRequests = 0;
         requestRedisplay = [] { ++redisplayRequests; };
     }
-    void TearDown() override { clearFakeClock(); }
-    // One idle call at `ms` on the clock; returns what it printed.
-    std::string idleAt(uint32_t ms) {
-        setFakeClock(ms);
+    void TearDown() override {
+        clearFakeClock();
+        restartClock();
+    }
+    // One idle call at program time `t`; returns what it printed.
+    static std::string idleAt(double t) {
+        setFakeClock(t);
         ::testing::internal::CaptureStdout();
         idle();
         std::fflush(stdout);
         return ::testing::internal::GetCapturedStdout();
+    }
+
+    // Idle calls every `step` of the machine's clock from `from` for
+    // `seconds`; counts the steps and the reports.
+    struct Counts {
+        int ticks = 0, reports = 0;
+    };
+    static Counts runSystemClock(uint64_t from, double seconds, uint64_t step = 100000) {
+        Counts n;
+        const uint64_t end = from + static_cast<uint64_t>(seconds * SECOND);
+        for (uint64_t t = from; t < end; t += step) {
+            setFakeSystemClock(t);
+            const double tick = frameClock.lastTickTime;
+            const int frames = frameClock.frameCounter;
+            idle();
+            n.ticks += frameClock.lastTickTime != tick;
+            n.reports += frameClock.frameCounter < frames;
+        }
+        return n;
     }
 };
 
@@ -42,49 +63,48 @@ protected:
 // time of the last step afterwards. Every call that is not paused asks for one
 // redisplay; a paused one changes nothing at all.
 TEST_F(IdleClock, ReportsAfterMoreThanASecondStepsAtMostOncePerCallAndPauseFreezes) {
-    ASSERT_EQ(secondsOf(5000) - secondsOf(4000), 1.0f);  // the exact case below is exact
-    const struct { uint32_t ms; bool paused; const char* printed; uint32_t tick; } calls[] = {
-        {4000, false, "Current Frames Per Second: 1\n", 4000},   // the first call reports and steps at once
-        {4500, false, "", 4500},
-        {5000, false, "", 5000},                                 // exactly one second: no report
-        {5001, false, "Current Frames Per Second: 3\n", 5000},   // the three frames since; 1 ms: no step
-        {15001, false, "Current Frames Per Second: 1\n", 15001}, // ten seconds late: one step only
-        {15002, false, "", 15001},                               // ... and nothing left to make up
-        {15035, false, "", 15035},
-        {16000, true, "", 15035},
-        {30000, true, "", 15035},
-        {40000, false, "Current Frames Per Second: 3\n", 40000}, // the frames before the pause and this one
-        {40001, false, "", 40000},                               // one step after the pause, not more
+    const double S = CLOCK_START_SECONDS;
+    const struct { double t; bool paused; const char* printed; double tick; } calls[] = {
+        {S, false, "Current Frames Per Second: 1\n", S},             // the first call reports and steps at once
+        {S + 0.5, false, "", S + 0.5},
+        {S + 1, false, "", S + 1},                                   // exactly one second: no report
+        {S + 1.001, false, "Current Frames Per Second: 3\n", S + 1}, // the three frames since; 1 ms: no step
+        {S + 11, false, "Current Frames Per Second: 1\n", S + 11},   // ten seconds late: one step only
+        {S + 11.001, false, "", S + 11},                             // ... and nothing left to make up
+        {S + 11.034, false, "", S + 11.034},
+        {S + 12, true, "", S + 11.034},
+        {S + 26, true, "", S + 11.034},
+        {S + 36, false, "Current Frames Per Second: 3\n", S + 36},   // the frames before the pause and this one
+        {S + 36.001, false, "", S + 36},                             // one step after the pause, not more
+        {S + 36 + 1.0 / 30, false, "", S + 36},                      // exactly a tick: no step
     };
     int redisplays = 0;
     for (const auto& c : calls) {
-        SCOPED_TRACE(c.ms);
-        const float timeBefore = frameClock.currentTime, framesBefore = frameClock.frameCounter;
+        SCOPED_TRACE(c.t);
         demo.paused = c.paused;
-        const std::string printed = idleAt(c.ms);
+        const std::string printed = idleAt(c.t);
         EXPECT_EQ(printed, c.printed);
-        EXPECT_EQ(frameClock.lastTickTime, secondsOf(c.tick));
+        EXPECT_EQ(frameClock.lastTickTime, c.tick);
         EXPECT_EQ(redisplayRequests, redisplays += !c.paused);
-        EXPECT_TRUE(!c.paused || (frameClock.currentTime == timeBefore && frameClock.frameCounter == framesBefore));
-        if (!printed.empty()) {
-            EXPECT_EQ(printed, "Current Frames Per Second: " + std::to_string(frameClock.framesPerSecond) + "\n");
-            EXPECT_TRUE(frameClock.frameCounter == 0.0f && frameClock.lastFpsTime == secondsOf(c.ms));
-        }
     }
 }
 
-TEST_F(IdleClock, ExactlyATickDoesNotStep) {
-    // A reading exactly the float constant 1/30 from the reference; only small
-    // readings have such a float partner.
-    const float tick = 1.0f / 30.0f;
-    volatile float reference = secondsOf(40) - tick;
-    ASSERT_EQ(secondsOf(40) - reference, tick);
-    frameClock.lastTickTime = reference;
-    frameClock.lastFpsTime = secondsOf(40);  // keep the report out of the way
-    idleAt(40);
-    EXPECT_EQ(frameClock.lastTickTime, reference);
-    idleAt(41);
-    EXPECT_EQ(frameClock.lastTickTime, secondsOf(41));
+// Thirty ticks and one report a second at the program's start, whatever the
+// machine's uptime (a fresh boot, days, just before the 32-bit millisecond
+// count of a 49.7-day uptime wraps), and after a week of the program running.
+TEST_F(IdleClock, KeepsItsPaceAtAnyUptimeAndAfterAWeekOfRunning) {
+    const uint64_t WRAP = 4294967296ull * 1000000ull;  // 2^32 ms in nanoseconds
+    for (uint64_t boot : {uint64_t{60} * SECOND, 6 * DAY, WRAP - 5 * SECOND, 40 * DAY}) {
+        SCOPED_TRACE(boot / SECOND);
+        frameClock = FrameClock();
+        restartClock();
+        const Counts first = runSystemClock(boot, 10.0);
+        EXPECT_NEAR(first.ticks, 300, 3);
+        EXPECT_NEAR(first.reports, 10, 1);
+        const Counts week = runSystemClock(boot + 7 * DAY, 10.0);
+        EXPECT_NEAR(week.ticks, 300, 3);
+        EXPECT_NEAR(week.reports, 10, 1);
+    }
 }
 
 }  // namespace

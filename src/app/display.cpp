@@ -79,18 +79,22 @@ void drawTitleScreens() {
 void drawClosingScreen() {
     applyDefaultView();
     if (ClosingLettering* closing = demo.closingLettering) {
-        if (!advanceFirstMoving(closing->items, ClosingLettering::ITEM_COUNT)) {
-            // The frame in which the second word arrived has been shown; hold it.
-            sleepMilliseconds(CLOSING_WAIT_MS);
-            endProgram();
-        }
+        // The frame in which the second word arrived has been shown; hold it.
+        if (!advanceFirstMoving(closing->items, ClosingLettering::ITEM_COUNT)) closingScreenEnded();
         drawBackdrop(closing->textures[BACKDROP_SLOT]);
         drawClosingWords(*closing);
     }
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
+void holdClosingScreenAndEnd() {
+    sleepMilliseconds(CLOSING_WAIT_MS);
+    endProgram();
+}
+
 }  // namespace
+
+void (*closingScreenEnded)() = holdClosingScreenAndEnd;
 
 void drawFrame() {
     beginFrame();

@@ -10,6 +10,12 @@
 // second has arrived, waits five seconds and ends the program.
 void display();
 
+// What the closing screen does in the frame after its second word has
+// arrived: hold the picture five seconds and end the program. A recording
+// puts its own here (it holds the picture in the video instead and returns,
+// and that frame is then drawn as the one before it).
+extern void (*closingScreenEnded)();
+
 // display() without the flush and the swap: the frame stays in the back
 // buffer (tests read it there).
 void drawFrame();

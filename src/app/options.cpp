@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifndef QUELM_VERSION
@@ -17,14 +19,121 @@ bool setWindowMode(CommandLine& options, WindowMode mode, std::string& error) {
     return true;
 }
 
+// "--name VALUE" or "--name=VALUE": whether `arg` is the option, and its
+// value (null when missing). Moves `i` past a separate value.
+bool valueOption(const char* name, int argc, const char* const* argv, int& i, const char*& value) {
+    const char* arg = argv[i] ? argv[i] : "";
+    const size_t length = std::strlen(name);
+    if (std::strncmp(arg, name, length) != 0) return false;
+    if (arg[length] == '=') {
+        value = arg + length + 1;
+    } else if (arg[length] == '\0') {
+        value = i + 1 < argc && argv[i + 1] ? argv[++i] : nullptr;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A whole decimal number in [low, high], nothing around it.
+bool parseBounded(const char* text, long low, long high, int& out) {
+    if (!text || !*text || !(*text >= '0' && *text <= '9')) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+// "WxH" (or "WXH"), both even, within the largest picture.
+bool parseSize(const char* text, int& width, int& height) {
+    if (!text) return false;
+    const char* x = std::strpbrk(text, "xX");
+    if (!x) return false;
+    const std::string w(text, x);
+    int parsedWidth = 0, parsedHeight = 0;
+    if (!parseBounded(w.c_str(), 2, MAX_RECORD_WIDTH, parsedWidth) ||
+        !parseBounded(x + 1, 2, MAX_RECORD_HEIGHT, parsedHeight))
+        return false;
+    if (parsedWidth % 2 != 0 || parsedHeight % 2 != 0) return false;
+    width = parsedWidth;
+    height = parsedHeight;
+    return true;
+}
+
+// Positive seconds with an optional fraction ("4", "2.5"), at most a day.
+bool parseSeconds(const char* text, double& out) {
+    if (!text || !*text || !((*text >= '0' && *text <= '9') || *text == '.')) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !(value > 0) || value > 86400) return false;
+    out = value;
+    return true;
+}
+
+// Checks made once the whole line has been read.
+bool checkRecording(const CommandLine& options, const char* lastRecordingOption, std::string& error) {
+    if (options.recordPath.empty()) {
+        if (lastRecordingOption) {
+            error = std::string(lastRecordingOption) + " needs --record FILE";
+            return false;
+        }
+        return true;
+    }
+    if (options.windowMode == WindowMode::FULLSCREEN) {
+        error = "--fullscreen cannot be used with --record";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
     ParsedCommandLine parsed;
     CommandLine& options = parsed.options;
+    const char* lastRecordingOption = nullptr;  // one that needs --record, for the message
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i] ? argv[i] : "";
-        if (std::strcmp(arg, "--windowed") == 0) {
+        const char* value = nullptr;
+        if (valueOption("--record", argc, argv, i, value)) {
+            if (!value || !*value) {
+                parsed.error = "--record needs a file name";
+                return parsed;
+            }
+            options.recordPath = value;
+        } else if (valueOption("--fps", argc, argv, i, value)) {
+            if (!parseBounded(value, 1, MAX_RECORD_FPS, options.fps)) {
+                parsed.error = "--fps needs a whole number from 1 to 240";
+                return parsed;
+            }
+            lastRecordingOption = "--fps";
+        } else if (valueOption("--size", argc, argv, i, value)) {
+            if (!parseSize(value, options.width, options.height)) {
+                parsed.error = "--size needs WxH, both even, at most 3840x2160";
+                return parsed;
+            }
+            lastRecordingOption = "--size";
+        } else if (valueOption("--keys", argc, argv, i, value)) {
+            if (!value) {
+                parsed.error = "--keys needs a script such as \"d@6 d@10 Escape@95\"";
+                return parsed;
+            }
+            options.keys = value;
+            options.keysGiven = true;
+            lastRecordingOption = "--keys";
+        } else if (valueOption("--duration", argc, argv, i, value)) {
+            if (!parseSeconds(value, options.duration)) {
+                parsed.error = "--duration needs seconds greater than 0, at most 86400";
+                return parsed;
+            }
+            lastRecordingOption = "--duration";
+        } else if (std::strcmp(arg, "--verbose") == 0) {
+            options.verbose = true;
+            lastRecordingOption = "--verbose";
+        } else if (std::strcmp(arg, "--windowed") == 0) {
             if (!setWindowMode(options, WindowMode::WINDOWED, parsed.error)) return parsed;
         } else if (std::strcmp(arg, "--fullscreen") == 0) {
             if (!setWindowMode(options, WindowMode::FULLSCREEN, parsed.error)) return parsed;
@@ -49,7 +158,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
             return parsed;
         }
     }
-    parsed.ok = true;
+    parsed.ok = checkRecording(options, lastRecordingOption, parsed.error);
     return parsed;
 }
 
@@ -57,6 +166,8 @@ std::string versionText() { return std::string("quelm ") + QUELM_VERSION; }
 
 std::string usageText() {
     return "usage: quelm [--windowed | --fullscreen] [--data DIR] [--mute] [--help] [--version]\n"
+           "       quelm --record FILE [--fps N] [--size WxH] [--keys SCRIPT] [--duration S]\n"
+           "             [--verbose] [--data DIR] [--mute]\n"
            "\n"
            "A real-time 3D demo. Without --windowed or --fullscreen it asks\n"
            "\"Running Fullscreen Mode?\" first.\n"
@@ -67,6 +178,17 @@ std::string usageText() {
            "  --mute         run without sound\n"
            "  --help         print this text and exit\n"
            "  --version      print the version and exit\n"
+           "\n"
+           "Recording (no window needed; without DISPLAY it renders offscreen):\n"
+           "  --record FILE  write the demo as a video, H.264 with its music, into\n"
+           "                 FILE (.mp4, .m4v or .mkv); --mute leaves the music out\n"
+           "  --fps N        frames per second of the video, 1 to 240 (default 60)\n"
+           "  --size WxH     picture size, even, up to 3840x2160 (default 800x600)\n"
+           "  --keys SCRIPT  when keys are pressed, in seconds of video, for example\n"
+           "                 \"d@6 d@10 Escape@95\"; without it the recording watches\n"
+           "                 the whole demo once like a viewer\n"
+           "  --duration S   stop after S seconds of video\n"
+           "  --verbose      print where the recording's time went\n"
            "\n"
            "The files are read from --data DIR, else $QUELM_DATA, else the working\n"
            "directory when it holds models/, else the installed data. Errors are\n"

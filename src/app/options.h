@@ -1,5 +1,7 @@
 // The program's command line:
 //   quelm [--windowed | --fullscreen] [--data DIR] [--mute] [--help] [--version]
+//   quelm --record FILE [--fps N] [--size WxH] [--keys SCRIPT] [--duration S]
+//         [--verbose] [--data DIR] [--mute]
 // Parsed without a window, so that --help, --version and mistakes are
 // answered before anything is opened.
 #pragma once
@@ -14,7 +16,20 @@ struct CommandLine {
     bool mute = false;                        // no sound is opened
     bool help = false;
     bool version = false;
+    // A recording instead of a window: empty when not asked for.
+    std::string recordPath;  // --record FILE (.mp4, .m4v or .mkv)
+    int fps = 60;            // --fps N, 1..240
+    int width = 800;         // --size WxH: even, at most 3840 x 2160
+    int height = 600;
+    bool keysGiven = false;  // --keys SCRIPT replaces the default watching
+    std::string keys;        // checked when the recording starts
+    double duration = 0;     // --duration S: stop after S seconds of video; 0 none
+    bool verbose = false;    // --verbose: where a recording's time went
 };
+
+constexpr int MAX_RECORD_FPS = 240;
+constexpr int MAX_RECORD_WIDTH = 3840;
+constexpr int MAX_RECORD_HEIGHT = 2160;
 
 struct ParsedCommandLine {
     bool ok = false;
@@ -23,8 +38,10 @@ struct ParsedCommandLine {
 };
 
 // Reads argv[1..argc-1]; argv[0] is the program's path and is not looked at.
-// Accepts "--data DIR" and "--data=DIR". Anything else, a missing DIR, or
-// both window modes at once is an error.
+// Accepts "--data DIR" and "--data=DIR", and the recording's options the
+// same two ways. Anything else, a missing or malformed value, both window
+// modes at once, --fullscreen with --record, or a recording option without
+// --record is an error.
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
 
 // "quelm VERSION".

@@ -75,6 +75,9 @@ void keyboard(unsigned char key, int /*x*/, int /*y*/) {
     if (key == KEY_ESCAPE) {
         enterClosing();
         demo.demoState = STATE_CLOSING;
+        // The closing screen runs to the end even from a pause: a paused
+        // idle would draw no frame of it, and the program would never end.
+        demo.paused = false;
         return;
     }
     switch (std::tolower(key)) {

@@ -10,7 +10,7 @@
 //
 // One at a time per process (EGL shares a display between them). The context
 // belongs to the thread that made it current; GLUT must not be
-// used with it (glutBitmapCharacter needs glutInit: see bitmapfont.h).
+// used with it (glutBitmapCharacter needs glutInit: see render/bitmapfont.h).
 #pragma once
 #include <string>
 

@@ -23,6 +23,8 @@ public:
     // Reports `done` frames at `nowSeconds` (any clock, counted from the
     // first call); writes only when the form's interval has passed.
     void update(int64_t done, double nowSeconds);
+    // A better estimate of the total (a run whose end shows only late).
+    void setTotal(int64_t frames) { total = frames; }
     // Writes the last state and ends the line.
     void finish(int64_t done, double nowSeconds);
 

@@ -1,5 +1,8 @@
 #include "motion/pointfile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -169,8 +172,13 @@ double parseDecimalField(const char* text, int length) {
 
 int initAnimations(Vec3d** points, const char* fileName) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "r"));
-    if (!file) {
-        logError("initAnimations", "file not opened\n");
+    const int openError = errno;
+    struct stat status;
+    const bool directory = file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode);
+    if (!file || directory) {
+        const std::string text = std::string("file not opened: ") + fileName + " (" +
+                                 (directory ? "a directory" : std::strerror(openError)) + ")";
+        logError("initAnimations", text.c_str());
         return 0;
     }
     return readPointStream(points, file.get(), fileName);

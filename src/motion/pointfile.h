@@ -13,8 +13,9 @@ struct Vec3d {
 
 // Reads `fileName` into a new array (owned by the caller from then on) and
 // returns the number of points. A file point (X, Y, Z) becomes (X, Z, -Y).
-// A file that cannot be opened logs "file not opened\n" under
-// "initAnimations", returns 0 and leaves *points as it was.
+// A file that cannot be opened (or a directory in its place) logs one line
+// "file not opened: <fileName> (<why>)" under "initAnimations", returns 0
+// and leaves *points as it was.
 //
 // A file that opens always gets a new array through *points (empty when no
 // point was read). A header of zero or a negative count returns that count

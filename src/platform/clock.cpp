@@ -1,27 +1,69 @@
-// The millisecond clock: a monotonic count, so that the frame timing never
-// runs backwards when the wall clock is set.
 #include "platform/clock.h"
 
-#include <atomic>
 #include <chrono>
+#include <mutex>
 
 namespace {
-// The fake value and whether it is in use, kept in one atomic word so a
-// reader on another thread never sees one half of a change: bit 32 marks
-// "fake in use", the low 32 bits hold the value.
-std::atomic<uint64_t> fakeClock{0};
-constexpr uint64_t FAKE_IN_USE = uint64_t{1} << 32;
-}  // namespace
 
-uint32_t clockMilliseconds() {
-    const uint64_t fake = fakeClock.load(std::memory_order_relaxed);
-    if (fake & FAKE_IN_USE) return static_cast<uint32_t>(fake);
-    const auto sinceOrigin = std::chrono::steady_clock::now().time_since_epoch();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceOrigin).count();
-    // Keep the low 32 bits: the count wraps like any 32-bit millisecond counter.
-    return static_cast<uint32_t>(static_cast<uint64_t>(ms));
+enum class Fake { NONE, SYSTEM, PROGRAM };
+
+struct ClockState {
+    std::mutex lock;
+    Fake fake = Fake::NONE;
+    uint64_t fakeSystemNanoseconds = 0;  // the system reading while Fake::SYSTEM
+    double fakeSeconds = 0.0;            // the program's reading while Fake::PROGRAM
+    bool started = false;
+    uint64_t startNanoseconds = 0;       // system reading at the program's first
+};
+
+ClockState& state() {
+    static ClockState s;
+    return s;
 }
 
-void setFakeClock(uint32_t ms) { fakeClock.store(FAKE_IN_USE | ms, std::memory_order_relaxed); }
+uint64_t systemNanoseconds(const ClockState& s) {
+    if (s.fake == Fake::SYSTEM) return s.fakeSystemNanoseconds;
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
+}
 
-void clearFakeClock() { fakeClock.store(0, std::memory_order_relaxed); }
+}  // namespace
+
+double clockSeconds() {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    if (s.fake == Fake::PROGRAM) return s.fakeSeconds;
+    const uint64_t now = systemNanoseconds(s);
+    if (!s.started) {
+        s.started = true;
+        s.startNanoseconds = now;
+    }
+    // Unsigned difference: exact in 64 bits for 584 years of uptime.
+    return CLOCK_START_SECONDS + static_cast<double>(now - s.startNanoseconds) * 1e-9;
+}
+
+void setFakeSystemClock(uint64_t nanoseconds) {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::SYSTEM;
+    s.fakeSystemNanoseconds = nanoseconds;
+}
+
+void setFakeClock(double seconds) {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::PROGRAM;
+    s.fakeSeconds = seconds;
+}
+
+void clearFakeClock() {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.fake = Fake::NONE;
+}
+
+void restartClock() {
+    ClockState& s = state();
+    const std::lock_guard<std::mutex> guard(s.lock);
+    s.started = false;
+}

@@ -14,6 +14,9 @@ MessageLog::~MessageLog() {
 bool MessageLog::reopen(const char* path) {
     if (file) std::fclose(file);
     file = path ? std::fopen(path, "a") : nullptr;
+    // Each line reaches the file as it is written: a program killed or
+    // crashed afterwards still leaves its reports behind.
+    if (file) std::setvbuf(file, nullptr, _IOLBF, 0);
     return file != nullptr;
 }
 

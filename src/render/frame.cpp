@@ -26,7 +26,7 @@ constexpr float AXIS_LENGTH = 100.0f;
 // captures at all.
 void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
                           const FrameView& view) {
-    const float now = static_cast<float>(clockMilliseconds()) * 0.001f;
+    const double now = clockSeconds();
     if (overlayRate <= 0) return;
     if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
         overlay.lastOverlayTime = now;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/log.h"
+#include "render/bitmapfont.h"
 #include "render/light.h"
 #include "render/vehicles.h"
 
@@ -28,11 +29,21 @@ bool validOverlayIndex(int index) { return index >= 0 && index < OVERLAY_TEXTURE
 
 }  // namespace
 
+// GLUT's glyphs drawn from GLUT's own table, pixel for pixel as
+// glutBitmapCharacter draws them, but without needing glutInit: a recording
+// without a display has no GLUT. Only a freeglut whose table cannot be found
+// falls back to glutBitmapCharacter, and then only once GLUT is running.
+//
 // Bitmap fragments are textured like any other when texturing is on (as it
 // is in the scene), which would tint the text with whatever texel the raster
 // position happens to sample; the text is meant to show the current colour.
 void drawBitmapText(int x, int y, int z, const char* text) {
     if (!text) return;
+    if (bitmapFontAvailable()) {
+        drawBitmapString(x, y, z, text);
+        return;
+    }
+    if (!glutGet(GLUT_INIT_STATE)) return;
     glPushAttrib(GL_ENABLE_BIT);
         glDisable(GL_TEXTURE_2D);
         glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));

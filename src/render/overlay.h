@@ -9,7 +9,7 @@ struct OverlayState {
     unsigned int textures[4] = {};  // texture names; only textureIndex is used
     int textureIndex = 0;           // entry in use
     int textureSize = 512;          // pixels, square
-    float lastOverlayTime = 0.0f;   // seconds of the frame clock at the last capture
+    double lastOverlayTime = 0.0;   // seconds of the program's clock at the last capture
 };
 extern OverlayState overlay;
 

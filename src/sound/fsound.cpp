@@ -17,7 +17,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 struct FSOUND_SAMPLE {
     Mix_Music* stream = nullptr;  // owned; freed with the sample
@@ -97,6 +99,30 @@ bool looksLikeAudio(const unsigned char* head, size_t count) {
     return count >= 2 && head[0] == 0xff && (head[1] & 0xe0) == 0xe0;
 }
 
+// Standard error goes to /dev/null while one of these lives (the program
+// opens sound once, on the main thread, before the loader starts).
+class QuietStandardError {
+public:
+    QuietStandardError() {
+        std::fflush(stderr);
+        saved = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+        if (null >= 0) close(null);
+    }
+    ~QuietStandardError() {
+        if (saved < 0) return;
+        std::fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved = -1;
+};
+
 }  // namespace
 
 float FSOUND_GetVersion() {
@@ -120,12 +146,20 @@ bool FSOUND_Init(int mixRate, int maxChannels, unsigned int /*flags*/) {
         return fail(FMOD_ERR_INVALID_PARAM, "channel count out of range");
 
     // Only the audio subsystem: the program keeps SDL for its message boxes.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return fail(FMOD_ERR_INIT, SDL_GetError());
-    if (Mix_OpenAudio(mixRate, AUDIO_S16SYS, 2, MIX_BUFFER_FRAMES) != 0) {
-        fail(FMOD_ERR_INIT, Mix_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
+    // The sound libraries underneath print their own complaints straight to
+    // standard error when there is no device; the layer reports its one
+    // error instead.
+    bool opened = false;
+    {
+        const QuietStandardError quiet;
+        opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (opened && Mix_OpenAudio(mixRate, AUDIO_S16SYS, 2, MIX_BUFFER_FRAMES) != 0) {
+            fail(FMOD_ERR_INIT, Mix_GetError());
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return false;
+        }
     }
+    if (!opened) return fail(FMOD_ERR_INIT, SDL_GetError());
     Mix_AllocateChannels(maxChannels);
     channelCount = maxChannels;
     streamChannel = -1;

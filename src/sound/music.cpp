@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <iostream>
+#include <string>
+
+#include "platform/log.h"
 
 Music music;
 
@@ -61,6 +64,9 @@ bool Music::init(const char* name) {
     }
     if (!FSOUND_Init(MIX_RATE, MIX_CHANNELS, INIT_FLAGS)) {
         printError();
+        messageLog.error("Music", (std::string("no sound device for ") + (name ? name : "the music") + ": " +
+                                   errorText(FSOUND_GetError()))
+                                      .c_str());
         return false;
     }
     return load(name);
@@ -72,6 +78,8 @@ bool Music::load(const char* name) {
     sample = FSOUND_Sample_Load(FSOUND_FREE, name, 0, 0);
     if (!sample) {
         printError();
+        // Standard output only so far; the log keeps which file it was.
+        messageLog.error("Music", (std::string(name) + ": " + errorText(FSOUND_GetError())).c_str());
         return false;
     }
     // Longer names are cut to what the field holds.

@@ -1,6 +1,7 @@
-// The bitmap text drawn without GLUT against GLUT's own, in a GLUT window:
-// the same pixels for every character the demo can show.
-#include "capture/bitmapfont.h"
+// The bitmap text drawn without GLUT (as the demo's text now always is)
+// against GLUT's own, in a GLUT window: the same pixels for every character
+// the demo can show.
+#include "render/bitmapfont.h"
 
 #include "render/overlay.h"
 #include "support/glcontext.h"
@@ -29,14 +30,22 @@ std::vector<unsigned char> drawnBy(void (*draw)(const char*), const char* text) 
 
 // Every character of the font in lines of 32, from where the demo starts its
 // status line.
+void glutString(int x, int y, int z, const char* text) {
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+    for (const char* c = text; *c; ++c) glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*c));
+    glPopAttrib();
+}
+
 void linesWithGlut(const char* text) {
     for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
-        drawBitmapText(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
+        glutString(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
 }
 
 void linesWithoutGlut(const char* text) {
     for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
-        drawBitmapString(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
+        drawBitmapText(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
 }
 
 TEST(BitmapFont, DrawsEveryCharacterPixelForPixelAsGlut) {

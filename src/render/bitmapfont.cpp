@@ -1,4 +1,4 @@
-#include "capture/bitmapfont.h"
+#include "render/bitmapfont.h"
 
 #include <GL/freeglut_std.h>
 #include <GL/gl.h>

@@ -1,0 +1,197 @@
+// quelm --record end to end: the real program writes short recordings,
+// read back with libavformat: frame count, sound length, sizes and rates;
+// two runs decode alike; without DISPLAY the same; and a decoded frame
+// against what the program draws in a window at the same frame.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/display.h"
+#include "app/record.h"
+#include "app/states.h"
+#include "app/window.h"
+#include "support/glcontext.h"
+#include "support/tempdir.h"
+#include "support/videofile.h"
+
+namespace {
+
+const std::string BINARY = std::string(QUELM_BINARY_DIR) + "/quelm";
+const std::string DATA = std::string(QUELM_BINARY_DIR) + "/data";
+
+// 5 s at 120 fps: the title's 400 word-steps take 3.3 s, d@0 loads as soon
+// as they have landed, and d@4 starts the walk in the scene.
+constexpr int FPS = 120, WIDTH = 320, HEIGHT = 240, SECONDS = 5;
+const char* const KEYS = "d@0 d@4";
+
+struct ProgramRun {
+    int status = -1;
+    std::string output;  // standard error and output together
+};
+
+ProgramRun record(const std::string& path, bool withDisplay, const std::string& extra = "") {
+    const std::string command = std::string(withDisplay ? "" : "env -u DISPLAY ") + "'" + BINARY + "' --data '" +
+                                DATA + "' --record '" + path + "' --fps " + std::to_string(FPS) + " --size " +
+                                std::to_string(WIDTH) + "x" + std::to_string(HEIGHT) + " --keys '" + KEYS +
+                                "' --duration " + std::to_string(SECONDS) + " --verbose " + extra + " 2>&1";
+    ProgramRun run;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+        const int status = pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+bool haveData() { return std::filesystem::exists(DATA + "/models") && std::filesystem::exists(BINARY); }
+
+// Of the brightness (BT.601 luma), as video quality is measured: H.264 as
+// players take it keeps one colour sample per 2 x 2 pixels, which alone costs
+// the red figure's edges about 34 dB in RGB at this small size.
+double lumaPsnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    double sum = 0;
+    for (size_t i = 0; i + 2 < a.size(); i += 3) {
+        const double ya = 0.299 * a[i] + 0.587 * a[i + 1] + 0.114 * a[i + 2];
+        const double yb = 0.299 * b[i] + 0.587 * b[i + 1] + 0.114 * b[i + 2];
+        sum += (ya - yb) * (ya - yb);
+    }
+    const double mse = sum / static_cast<double>(a.size() / 3);
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+void expectShortRecording(const DecodedVideo& video, const std::string& label) {
+    SCOPED_TRACE(label);
+    ASSERT_TRUE(video.ok);
+    EXPECT_EQ(video.width, WIDTH);
+    EXPECT_EQ(video.height, HEIGHT);
+    EXPECT_EQ(video.frameRate, FPS);
+    EXPECT_EQ(video.frames.size(), static_cast<size_t>(SECONDS * FPS));
+    EXPECT_EQ(video.audioRate, 44100);
+    EXPECT_EQ(video.audioChannels, 2);
+    EXPECT_GT(video.audioPeak, 0.05);  // the music, not silence
+    // Sound from the first frame to the last, within one frame. The AAC
+    // encoder pads its last block of 1024 samples with silence; MP4 states
+    // the true length for players to cut there.
+    const double padding = 1024.0 / 44100;
+    EXPECT_NEAR(video.audioStart, video.videoStart, 1.0 / FPS);
+    EXPECT_NEAR(video.audioEnd - video.audioStart, SECONDS, 1.0 / FPS + padding);
+    EXPECT_NEAR(static_cast<double>(video.audioFrames) / video.audioRate, SECONDS, 1.0 / FPS + padding);
+    if (label == "mp4") {
+        EXPECT_NEAR(video.audioDeclared, SECONDS, 1.0 / FPS);
+    }
+}
+
+class Recording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveData()) GTEST_SKIP() << "no program or generated data in " << QUELM_BINARY_DIR;
+    }
+    TempDir dir;
+};
+
+TEST_F(Recording, WithoutADisplayHasEveryFrameTheMusicAndTheAskedSizes) {
+    const std::string path = dir.path() + "/headless.mp4";
+    const ProgramRun run = record(path, false);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("offscreen context; 150 ticks"), std::string::npos) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+    expectShortRecording(decodeVideoFile(path), "mp4");
+}
+
+TEST_F(Recording, TwoRunsInAWindowDecodeToTheSameFrames) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    const ProgramRun first = record(dir.path() + "/a.mp4", true), second = record(dir.path() + "/b.mp4", true);
+    ASSERT_EQ(first.status, 0) << first.output;
+    ASSERT_EQ(second.status, 0) << second.output;
+    EXPECT_NE(first.output.find("window context"), std::string::npos) << first.output;
+    const DecodedVideo a = decodeVideoFile(dir.path() + "/a.mp4"), b = decodeVideoFile(dir.path() + "/b.mp4");
+    expectShortRecording(a, "mp4");
+    ASSERT_EQ(a.frames.size(), b.frames.size());
+    for (size_t i = 0; i < a.frames.size(); ++i) ASSERT_EQ(a.frames[i], b.frames[i]) << "frame " << i;
+}
+
+TEST_F(Recording, TenSecondsAt24FpsMakeThreeHundredTicks) {
+    const ProgramRun run = record(dir.path() + "/pace.mp4", false, "--fps 24 --duration 10 --mute");
+    ASSERT_EQ(run.status, 0) << run.output;
+    // The frames of 0 .. 10 - 1/24 s see ticks 0 .. 298.
+    EXPECT_NE(run.output.find("; 299 ticks;"), std::string::npos) << run.output;
+}
+
+TEST_F(Recording, BadNamesAndScriptsAreRefusedBeforeAnythingIsWritten) {
+    const struct { std::string args; int status; const char* message; } cases[] = {
+        {"--record '" + dir.path() + "/x.avi'", 2, "the name must end in .mp4, .m4v or .mkv"},
+        {"--record '" + dir.path() + "/x.mp4' --keys 'q@x'", 2, "--keys:"},
+        {"--record '" + dir.path() + "/x.mp4' --keys 'd@1'", 2, "never ends"},
+        {"--record '" + dir.path() + "/no/such/dir/x.mp4' --duration 1", 1, "no/such/dir/x.mp4.part"},
+    };
+    for (const auto& c : cases) {
+        ProgramRun run;
+        const std::string command = "env -u DISPLAY '" + BINARY + "' --data '" + DATA + "' " + c.args + " 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+        const int status = pclose(pipe);
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// The frame the program draws in its own window, driven by the same clock
+// and keys, against the same frame decoded from a recording made without a
+// display: the picture survives read-back, conversion and H.264.
+TEST_F(Recording, ADecodedFrameMatchesTheWindowAtTheSameTick) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
+    const std::string path = dir.path() + "/truth.mp4";
+    const ProgramRun run = record(path, false);
+    ASSERT_EQ(run.status, 0) << run.output;
+    const DecodedVideo video = decodeVideoFile(path);
+    ASSERT_EQ(video.frames.size(), static_cast<size_t>(SECONDS * FPS));
+
+    const std::string cwd = std::filesystem::current_path();
+    ASSERT_EQ(chdir(DATA.c_str()), 0);
+    initDemo(false);
+    reshape(WIDTH, HEIGHT);
+    std::vector<KeyEvent> keys;
+    std::string error;
+    ASSERT_TRUE(parseKeyScript(KEYS, FPS, keys, error)) << error;
+    // A title frame with words in flight, and the scene after the walk began.
+    const int64_t checked[] = {150, 590};
+    std::vector<uint8_t> window(static_cast<size_t>(WIDTH) * HEIGHT * 3);
+    {
+        RecordingDriver driver(FPS, keys, false);
+        int64_t frame = 0;
+        for (int64_t target : checked) {
+            for (; frame <= target; ++frame) {
+                driver.prepareFrame(frame);
+                drawFrame();
+                driver.afterFrame(frame);
+            }
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadBuffer(GL_BACK);
+            glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, window.data());
+            // The window's rows bottom first, the decoded ones top first.
+            std::vector<uint8_t> upright(window.size());
+            const size_t row = static_cast<size_t>(WIDTH) * 3;
+            for (int y = 0; y < HEIGHT; ++y)
+                std::copy_n(window.begin() + static_cast<long>(y * row), row,
+                            upright.begin() + static_cast<long>((HEIGHT - 1 - y) * row));
+            EXPECT_GE(lumaPsnr(upright, video.frames[static_cast<size_t>(target)]), 35.0) << "frame " << target;
+        }
+        EXPECT_EQ(demo.demoState, STATE_SCENE);
+        EXPECT_TRUE(script.started);
+    }
+    ASSERT_EQ(chdir(cwd.c_str()), 0);
+}
+
+}  // namespace
