@@ -10,9 +10,10 @@
 // glFinish, ending with one) and count the CPU time of the whole process,
 // Mesa's rasterizer threads included: where the frame time goes.
 //
-// AllUnbounded and the Whole passes draw the frame as it was before the
-// ground bounded it: shadow volumes over their full length, the sky over
-// the whole window. Both are timed in the same run.
+// AllUnbounded, the Whole passes and OldImageFirstOverlayCapture draw the
+// frame as it was drawn before: shadow volumes over their full length, the
+// sky over the whole window, the overlay capture's old image blended under
+// everything. Both are timed in the same run.
 //
 //   frame_bench                          the four variants and the passes
 //   frame_bench --benchmark_filter=All   everything on only
@@ -135,6 +136,7 @@ void runScene(benchmark::State& state, bool shadows, bool overlay, bool bounded 
     demo.options.overlayEffect = overlay;
     demo.options.shadowVolumes = bounded ? ShadowVolumeMode::Bounded : ShadowVolumeMode::Whole;
     demo.options.skyBounded = bounded;
+    demo.options.captureOldImageLast = bounded;
     restartScene();
     for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
     const double cpuBefore = processSeconds();
@@ -149,6 +151,7 @@ void runScene(benchmark::State& state, bool shadows, bool overlay, bool bounded 
     demo.options.overlayEffect = true;
     demo.options.shadowVolumes = ShadowVolumeMode::Bounded;
     demo.options.skyBounded = true;
+    demo.options.captureOldImageLast = true;
 }
 
 // One pass of a scene frame, set up as display() sets it up: the frame is
@@ -207,7 +210,8 @@ FrameView benchView() {
     view.windowHeight = benchHeight;
     return view;
 }
-void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView()); }
+void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), true); }
+void passOldOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), false); }
 void passOverlayDraw() { drawOverlay(overlay.textureIndex, benchWidth, benchHeight); }
 void passDarkening() { drawShadowDarkening(); }
 
@@ -244,6 +248,9 @@ BENCHMARK_CAPTURE(runPass, CharactersWithWholeShadowVolumes, terrainAndSky,
     ->Iterations(FRAMES / 2)
     ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(runPass, OverlayCapture, nothing, passOverlayCapture)
+    ->Iterations(FRAMES / 2)
+    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runPass, OldImageFirstOverlayCapture, nothing, passOldOverlayCapture)
     ->Iterations(FRAMES / 2)
     ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(runPass, OverlayDraw, sceneWithVolumes, passOverlayDraw)

@@ -1,10 +1,12 @@
-// The bounded shadow volumes and sky against the whole ones, on the real
-// scene: the
+// The frame as drawn now against the frame as drawn before, on the real
+// scene: shadow volumes and sky bounded by the ground against whole ones,
+// and the overlay capture's old image added last against first. The
 // generated data is loaded and entered as the program does it, the script
 // runs from the viewer's d through the opening, both vehicles' laps, their
-// wheelies and the camera's flight, and every fourth tick is drawn twice,
-// once whole and once bounded by the ground, at the program's 800 x 600. Colour and
-// stencil are read back and must be the same byte for byte.
+// wheelies and the camera's flight, and every fourth tick is drawn both
+// ways at the program's 800 x 600, each frame capturing the overlay from
+// the same previous image. Colour, stencil and the new capture are read
+// back and must be the same byte for byte.
 //
 // Needs a display (Mesa's software renderer under Xvfb is what it is meant
 // for) and the generated data in the build's data folder; skips without
@@ -41,14 +43,29 @@ constexpr int TICKS = 1200;
 constexpr int STRIDE = 4;  // 300 compared frames
 
 struct Picture {
-    std::vector<unsigned char> colour, stencil;
+    std::vector<unsigned char> colour, stencil, capture;
 };
 
-Picture drawAndRead(const DrawOptions& options, bool captureOverlay) {
-    // The overlay's capture feeds on the previous one: only the first of
-    // the two frames of a tick may capture, or the second would see a
-    // different texture.
-    overlay.lastOverlayTime = captureOverlay ? -1e9f : 1e9f;
+std::vector<unsigned char> readCapture() {
+    const int size = overlay.textureSize;
+    std::vector<unsigned char> texels(static_cast<size_t>(size) * size * 3);
+    glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+}
+
+void restoreCapture(const std::vector<unsigned char>& texels) {
+    const int size = overlay.textureSize;
+    glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+}
+
+// One frame with the overlay's capture due, and what it left in the
+// capture's texture.
+Picture drawAndRead(const DrawOptions& options) {
+    overlay.lastOverlayTime = -1e9;
     FrameView view;
     view.windowWidth = WIDTH;
     view.windowHeight = HEIGHT;
@@ -62,6 +79,7 @@ Picture drawAndRead(const DrawOptions& options, bool captureOverlay) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, p.colour.data());
     glReadPixels(0, 0, WIDTH, HEIGHT, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, p.stencil.data());
+    p.capture = readCapture();
     return p;
 }
 
@@ -88,7 +106,7 @@ bool boundsApply() {
     return prepareVolumeView(shadowGround, camera, projection, viewport, view);
 }
 
-TEST(ShadowFrames, VolumesAndSkyBoundedByTheGroundDrawTheSamePicturesAsWholeOnes) {
+TEST(ShadowFrames, TheFrameDrawsTheSamePicturesAsItDidBefore) {
     if (!std::filesystem::exists(DATA + "/models/quelm.3DS")) GTEST_SKIP() << "no generated data in " << DATA;
     if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
     ASSERT_EQ(chdir(DATA.c_str()), 0);
@@ -109,15 +127,20 @@ TEST(ShadowFrames, VolumesAndSkyBoundedByTheGroundDrawTheSamePicturesAsWholeOnes
     DrawOptions whole = demo.options, bounded = demo.options;
     whole.shadowVolumes = ShadowVolumeMode::Whole;
     whole.skyBounded = false;
+    whole.captureOldImageLast = false;
     bounded.shadowVolumes = ShadowVolumeMode::Bounded;
     bounded.skyBounded = true;
+    bounded.captureOldImageLast = true;
     int compared = 0, bound = 0, shadowed = 0, wheelies = 0, flying = 0;
     std::string failures;
     for (int tick = 0; tick < TICKS; ++tick) {
         simulationStep(script, sceneObjects, true);
         if (tick % STRIDE != 0) continue;
-        const Picture a = drawAndRead(whole, true);
-        const Picture b = drawAndRead(bounded, false);
+        // Both frames capture from the same previous image.
+        const std::vector<unsigned char> previous = readCapture();
+        const Picture a = drawAndRead(whole);
+        restoreCapture(previous);
+        const Picture b = drawAndRead(bounded);
         ++compared;
         if (boundsApply()) ++bound;
         if (differingPixels(a.stencil, std::vector<unsigned char>(a.stencil.size(), 0), 1) > 0) ++shadowed;
@@ -125,9 +148,11 @@ TEST(ShadowFrames, VolumesAndSkyBoundedByTheGroundDrawTheSamePicturesAsWholeOnes
         if (script.scenePhase == PHASE_FOLLOW) ++flying;
         const int colour = differingPixels(a.colour, b.colour, 4);
         const int stencil = differingPixels(a.stencil, b.stencil, 1);
-        if ((colour || stencil) && failures.size() < 2000)
+        const int capture = differingPixels(a.capture, b.capture, 3);
+        if ((colour || stencil || capture) && failures.size() < 2000)
             failures += "tick " + std::to_string(tick) + ": " + std::to_string(colour) + " colour, " +
-                        std::to_string(stencil) + " stencil pixels differ\n";
+                        std::to_string(stencil) + " stencil, " + std::to_string(capture) +
+                        " capture pixels differ\n";
     }
     EXPECT_TRUE(failures.empty()) << failures;
     EXPECT_EQ(compared, TICKS / STRIDE);

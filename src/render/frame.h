@@ -27,6 +27,9 @@ struct DrawOptions {
     // The sky scissored to where the ground cannot hide it (false: whole,
     // the reference); no key.
     bool skyBounded = true;
+    // The overlay capture adds the faded old image last, where nothing new
+    // covers it (false: first, under everything, the reference); no key.
+    bool captureOldImageLast = true;
 };
 
 // The window and the figure a frame shows.
