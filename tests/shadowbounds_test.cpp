@@ -186,6 +186,14 @@ TEST(VolumeScissor, KeepsWhatMayBeSeenAndDropsWhatLiesUnderTheGround) {
         EXPECT_EQ(box.empty(), c.empty) << c.name;
     }
 
+    // Drawn together, only the triangles that may be seen are kept, in order.
+    std::vector<float> all, kept;
+    for (const auto& c : cases) all.insert(all.end(), c.triangle, c.triangle + 9);
+    volumeScissor(view, camera, all.data(), 12, &kept);
+    std::vector<float> expected(side, side + 9);
+    expected.insert(expected.end(), overTheSide, overTheSide + 9);
+    EXPECT_EQ(kept, expected);
+
     // The side's box holds its corners above the ground but stops short of
     // where it dives under it: far less than the window.
     const ScissorBox box = volumeScissor(view, camera, side, 3);

@@ -176,9 +176,9 @@ void addProjected(const VolumeView& view, const Point4* points, int count, Exten
 }
 
 // Clips the convex polygon `in` (at most 8 corners) to `planes` and widens
-// `extent` by the window positions of what is left.
-void addClipped(const VolumeView& view, const Point4* in, int count, const double (*planes)[4],
-                int planeCount, Extent& extent) {
+// `extent` by the window positions of what is left; returns its corners.
+int addClipped(const VolumeView& view, const Point4* in, int count, const double (*planes)[4],
+               int planeCount, Extent& extent) {
     // A polygon gains at most one corner per plane.
     Point4 a[16], b[16];
     int n = count;
@@ -188,6 +188,7 @@ void addClipped(const VolumeView& view, const Point4* in, int count, const doubl
         std::copy(a, a + n, b);
     }
     addProjected(view, b, n, extent);
+    return n;
 }
 
 bool insideAll(const Point4& p, const double (*planes)[4], int count) {
@@ -329,7 +330,7 @@ bool prepareVolumeView(const GroundBounds& ground, const float cameraModelview[1
 }
 
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
-                         const float* triangles, int vertexCount) {
+                         const float* triangles, int vertexCount, std::vector<float>* kept) {
     ScissorBox box;
     if (!view.ground || !triangles || vertexCount < 3) return box;
     const GroundBounds& g = *view.ground;
@@ -394,12 +395,16 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
         bool allAbove = true;
         for (int i = 0; i < n; ++i)
             if (!insideAll(b[i], above, 5)) allAbove = false;
-        if (allAbove) {
+        int seen = n;
+        if (!allAbove) {
+            seen = addClipped(view, b, n, above, 5, extent);
+            for (const auto& side : beyond) seen += addClipped(view, b, n, side, 2, extent);
+        } else {
             addProjected(view, b, n, extent);
-            continue;
         }
-        addClipped(view, b, n, above, 5, extent);
-        for (const auto& side : beyond) addClipped(view, b, n, side, 2, extent);
+        // A triangle with nothing left in any region has no fragment that
+        // can pass the depth test: it is left out, the rest keep their order.
+        if (kept && seen > 0) kept->insert(kept->end(), triangles + 3 * t, triangles + 3 * t + 9);
     }
     if (!(extent.maxX >= extent.minX) || !(extent.maxY >= extent.minY)) return box;
     const double vx0 = view.viewport[0], vy0 = view.viewport[1];

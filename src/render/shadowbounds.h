@@ -85,8 +85,11 @@ struct ScissorBox {
 // The window rectangle outside which no fragment of the triangles can pass
 // the depth test: `triangles` holds vertexCount points (x, y, z floats) in
 // the object space of `objectModelview` (object-to-eye, column-major).
+// With `kept`, the triangles that may change a pixel are appended to it in
+// their order (nine floats each): the others would only fail the depth
+// test, so drawing the kept ones alone counts the same.
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
-                         const float* triangles, int vertexCount);
+                         const float* triangles, int vertexCount, std::vector<float>* kept = nullptr);
 
 // The same for every drawn triangle of a model (its per-corner draw
 // arrays) under `modelview`: the box outside which the ground hides all of

@@ -160,6 +160,7 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
     // object), so it is collected once into a vertex array and drawn twice:
     // one draw call per pass instead of a strip per edge.
     static std::vector<float> volume;  // GLUT thread only; reused every frame
+    static std::vector<float> kept;    // the triangles of it that may count, likewise
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         glDisable(GL_LIGHTING);
@@ -190,22 +191,28 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
             glCullFace(GL_BACK);
             glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
             if (vertexCount == 0) continue;
+            const float* drawn = volume.data();
+            GLsizei drawnCount = vertexCount;
             if (view) {
-                // The fragments outside the box would all fail the depth
-                // test; dropping them leaves the count as it was.
-                const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount);
-                if (box.empty()) continue;
+                // The triangles left out and the fragments outside the box
+                // would all fail the depth test; dropping them leaves the
+                // count as it was.
+                kept.clear();
+                const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount, &kept);
+                if (box.empty() || kept.empty()) continue;
                 glScissor(box.x, box.y, box.width, box.height);
+                drawn = kept.data();
+                drawnCount = static_cast<GLsizei>(kept.size() / 3);
             }
-            glVertexPointer(3, GL_FLOAT, 0, volume.data());
+            glVertexPointer(3, GL_FLOAT, 0, drawn);
             // Front faces of the volume count up, back faces down: what is
             // left non-zero lies inside a volume.
             glFrontFace(GL_CCW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+            glDrawArrays(GL_TRIANGLES, 0, drawnCount);
             glFrontFace(GL_CW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+            glDrawArrays(GL_TRIANGLES, 0, drawnCount);
         }
     glPopClientAttrib();
     glPopAttrib();
