@@ -398,7 +398,12 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
         int seen = n;
         if (!allAbove) {
             seen = addClipped(view, b, n, above, 5, extent);
-            for (const auto& side : beyond) seen += addClipped(view, b, n, side, 2, extent);
+            for (const auto& side : beyond) {
+                // Most volumes never leave the square: nothing beyond this side.
+                bool reaches = false;
+                for (int i = 0; i < n && !reaches; ++i) reaches = insideAll(b[i], side, 1);
+                if (reaches) seen += addClipped(view, b, n, side, 2, extent);
+            }
         } else {
             addProjected(view, b, n, extent);
         }
