@@ -25,12 +25,12 @@ constexpr float AXIS_LENGTH = 100.0f;
 // the clock is read only while the overlay is on. A rate of 0 means no new
 // captures at all.
 void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
-                          const FrameView& view) {
+                          const FrameView& view, bool oldImageLast) {
     const double now = clockSeconds();
     if (overlayRate <= 0) return;
     if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
         overlay.lastOverlayTime = now;
-        updateOverlayTexture(scene, walkStarted, view);
+        updateOverlayTexture(scene, walkStarted, view, oldImageLast);
     }
 }
 void drawAxes() {
@@ -73,11 +73,18 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     if (sceneLight()) sceneLight()->getPosition(light);
     // Before anything of the scene is drawn: the capture uses the back
     // buffer's corner and clears it afterwards.
-    if (options.overlayEffect) updateOverlayWhenDue(scene, script.started, options.overlayRate, view);
+    if (options.overlayEffect)
+        updateOverlayWhenDue(scene, script.started, options.overlayRate, view, options.captureOldImageLast);
     if (options.showTerrain && scene.terrain) scene.terrain->draw();
-    if (options.showSky && scene.sky) scene.sky->draw();
-    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows);
-    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows);
+    // What comes after the terrain may be bounded by its ground, which is
+    // in the depth buffer by now.
+    const bool groundDrawn = options.showTerrain && scene.terrain && shadowGround.valid;
+    if (options.showSky && scene.sky)
+        drawSkyOverGround(*scene.sky, groundDrawn && options.skyBounded ? &shadowGround : nullptr);
+    const bool bounded = groundDrawn && options.shadowVolumes == ShadowVolumeMode::Bounded;
+    const GroundBounds* ground = bounded ? &shadowGround : nullptr;
+    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
+    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);
     if (options.overlayEffect) drawOverlay(overlay.textureIndex, view.windowWidth, view.windowHeight);
     // After the overlay, so its light inside a shadow is darkened too.
     if (options.showShadows) drawShadowDarkening();

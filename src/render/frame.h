@@ -8,6 +8,7 @@
 // and the status line. GLUT thread only.
 #pragma once
 #include "motion/simulation.h"
+#include "render/shadowbounds.h"
 #include "scene/sceneobjects.h"
 
 // The viewer's switches, toggled by keys.
@@ -20,6 +21,15 @@ struct DrawOptions {
     bool showAxes = false;      // O
     bool showPath = false;      // C
     int overlayRate = 50;       // L: overlay captures per second, 0 none
+    // Whole draws every volume over its full length (the reference the
+    // bounded volumes are compared and timed against); no key.
+    ShadowVolumeMode shadowVolumes = ShadowVolumeMode::Bounded;
+    // The sky scissored to where the ground cannot hide it (false: whole,
+    // the reference); no key.
+    bool skyBounded = true;
+    // The overlay capture adds the faded old image last, where nothing new
+    // covers it (false: first, under everything, the reference); no key.
+    bool captureOldImageLast = true;
 };
 
 // The window and the figure a frame shows.

@@ -134,21 +134,46 @@ void drawOverlay(int index, int windowWidth, int windowHeight) {
     glPopMatrix();
 }
 
-void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view) {
+void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view,
+                          bool oldImageLast) {
     const int index = overlay.textureIndex, size = overlay.textureSize;
     if (!validOverlayIndex(index)) return;
     // The lower-left square of the back buffer, black after the frame's clear.
     glViewport(0, 0, size, size);
-    drawOverlay(index, view.windowWidth, view.windowHeight);
+    if (!oldImageLast) {
+        drawOverlay(index, view.windowWidth, view.windowHeight);
+    } else {
+        // The new image replaces the old one wherever it covers it, so the
+        // faded old image is added afterwards, only where the stencil says
+        // nothing was drawn: the same pixels, without blending the old
+        // image under the whole terrain first. The state drawOverlay would
+        // have left is set here, so the drawing below sees what it saw.
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glEnable(GL_LIGHTING);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
+        glColor4f(1.0f, 1.0f, 1.0f, 0.9f);
+        glPushAttrib(GL_STENCIL_BUFFER_BIT | GL_ENABLE_BIT);
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    }
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
     if (walkStarted && scene.terrain) scene.terrain->draw();
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
+    if (oldImageLast) {
+        glStencilFunc(GL_EQUAL, 0, 0xFFFFFFFFu);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+        drawOverlay(index, view.windowWidth, view.windowHeight);
+        glPopAttrib();
+    }
     glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
     glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
-    // Colour and depth only: the stencil holds nothing yet this frame.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The stencil held nothing this frame before the capture's marks.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | (oldImageLast ? GL_STENCIL_BUFFER_BIT : 0));
     glViewport(0, 0, view.windowWidth, view.windowHeight);
 }

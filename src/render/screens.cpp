@@ -5,6 +5,7 @@
 
 #include "render/light.h"
 #include "render/overlay.h"
+#include "render/shadowbounds.h"
 #include "render/vehicles.h"
 
 namespace {
@@ -79,6 +80,8 @@ bool setUpScene(SceneObjects& scene, bool cullFaces) {
     glEnable(GL_NORMALIZE);
     glMatrixMode(GL_MODELVIEW);
 
+    // Measured before anything can fail, so it always describes this scene.
+    shadowGround = scene.terrain ? measureGround(scene.terrain->model) : GroundBounds();
     if (scene.terrain) {
         if (!scene.terrain->loadTextures()) return false;
         scene.terrain->buildDisplayList();

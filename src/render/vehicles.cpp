@@ -68,8 +68,22 @@ bool uploadCharacter(Character& character) {
     return true;
 }
 
-void drawCharacter(Character& character, const float sceneLight[3], bool castShadows) {
+void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
+                   const GroundBounds* ground) {
     const Character& c = character;
+    // The view is taken here, under the camera alone: the volumes' bounds
+    // are worked out in world coordinates. Only with the depth test on can
+    // the terrain hide anything; a scissor the caller set is left alone.
+    VolumeView volumeView;
+    const VolumeView* view = nullptr;
+    if (castShadows && ground && glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_SCISSOR_TEST)) {
+        float camera[16], projection[16];
+        int viewport[4];
+        glGetFloatv(GL_MODELVIEW_MATRIX, camera);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        if (prepareVolumeView(*ground, camera, projection, viewport, volumeView)) view = &volumeView;
+    }
     const double pitch = c.pitchDegrees();
     // A point light for the volumes: w = 1 carries the translations below.
     const float light[4] = {sceneLight[0], sceneLight[1], sceneLight[2], 1.0f};
@@ -114,7 +128,7 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART3_PIVOT_Y, PART3_PIVOT_Z, local);
-                drawShadowVolumes(character, local, 0);
+                drawShadowVolumes(character, local, 0, view);
             }
         glPopMatrix();
 
@@ -126,25 +140,27 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART4_PIVOT_Y, 0.0f, local);
-                drawShadowVolumes(character, local, 1);
+                drawShadowVolumes(character, local, 1, view);
             }
         glPopMatrix();
 
         if (castShadows) {
             float local[4];
             lightInPart(false, 0.0f, 0.0f, local);
-            drawShadowVolumes(character, local, 2);
+            drawShadowVolumes(character, local, 2, view);
         }
     glPopAttrib();
     glPopMatrix();
 }
 
-void drawShadowVolumes(Character& character, const float light[4], int part) {
+void drawShadowVolumes(Character& character, const float light[4], int part,
+                       const VolumeView* view) {
     Model& model = character.model;
     // Both counting passes extrude the same silhouette (one light, one
     // object), so it is collected once into a vertex array and drawn twice:
     // one draw call per pass instead of a strip per edge.
     static std::vector<float> volume;  // GLUT thread only; reused every frame
+    static std::vector<float> kept;    // the triangles of it that may count, likewise
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         glDisable(GL_LIGHTING);
@@ -159,6 +175,11 @@ void drawShadowVolumes(Character& character, const float light[4], int part) {
         glDisableClientState(GL_INDEX_ARRAY);
         glDisableClientState(GL_EDGE_FLAG_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
+        float objectModelview[16];
+        if (view) {
+            glGetFloatv(GL_MODELVIEW_MATRIX, objectModelview);
+            glEnable(GL_SCISSOR_TEST);
+        }
         for (std::size_t i = 0; i < model.objects.size(); ++i) {
             if (!inShadowPart(static_cast<int>(i), part)) continue;
             ModelObject& object = model.objects[i];
@@ -170,15 +191,28 @@ void drawShadowVolumes(Character& character, const float light[4], int part) {
             glCullFace(GL_BACK);
             glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
             if (vertexCount == 0) continue;
-            glVertexPointer(3, GL_FLOAT, 0, volume.data());
+            const float* drawn = volume.data();
+            GLsizei drawnCount = vertexCount;
+            if (view) {
+                // The triangles left out and the fragments outside the box
+                // would all fail the depth test; dropping them leaves the
+                // count as it was.
+                kept.clear();
+                const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount, &kept);
+                if (box.empty() || kept.empty()) continue;
+                glScissor(box.x, box.y, box.width, box.height);
+                drawn = kept.data();
+                drawnCount = static_cast<GLsizei>(kept.size() / 3);
+            }
+            glVertexPointer(3, GL_FLOAT, 0, drawn);
             // Front faces of the volume count up, back faces down: what is
             // left non-zero lies inside a volume.
             glFrontFace(GL_CCW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+            glDrawArrays(GL_TRIANGLES, 0, drawnCount);
             glFrontFace(GL_CW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-            glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+            glDrawArrays(GL_TRIANGLES, 0, drawnCount);
         }
     glPopClientAttrib();
     glPopAttrib();

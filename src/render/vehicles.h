@@ -6,6 +6,7 @@
 // darkens what they leave marked once everything is drawn.
 #pragma once
 #include "motion/character.h"
+#include "render/shadowbounds.h"
 
 // Textures, then the three display lists. False when a texture cannot be
 // read (the reader has said why); the lists are not built then.
@@ -13,13 +14,19 @@
 
 // The character under its pose. `sceneLight` is the light's position in
 // world coordinates; with `castShadows` each part's volume goes to the
-// stencil buffer only (colour and depth writes off).
-void drawCharacter(Character& character, const float sceneLight[3], bool castShadows);
+// stencil buffer only (colour and depth writes off). With `ground` (the
+// terrain's bounds, its terrain already drawn into the depth buffer) each
+// volume is scissored to where it can still change a stencil value; null
+// draws the volumes whole.
+void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
+                   const GroundBounds* ground = nullptr);
 
 // The volumes of one part (0: object 3, 1: object 4, 2: the body), the light
 // given in the part's object space with w = 1. Front faces count up, back
-// faces down.
-void drawShadowVolumes(Character& character, const float light[4], int part);
+// faces down. With `view`, each object's volume is scissored to its
+// rectangle (see render/shadowbounds.h), or skipped when that is empty.
+void drawShadowVolumes(Character& character, const float light[4], int part,
+                       const VolumeView* view = nullptr);
 
 // The same volume drawn edge by edge as one strip each: the reference the
 // vertex-array volumes are checked against.

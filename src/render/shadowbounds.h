@@ -1,0 +1,103 @@
+// Where the characters' shadow volumes can still change a pixel.
+//
+// The volumes are extruded far beyond the characters (render/vehicles.h),
+// and almost all of that length runs under the ground, where every fragment
+// fails the depth test against the terrain drawn before it: it costs
+// rasterization and changes no stencil value. These functions bound, on
+// screen, the part of a volume that is not provably under the ground, so
+// the counting passes can be scissored to it. The scissor only drops
+// fragments; the ones it keeps are rasterized exactly as without it, so the
+// stencil (and the picture) comes out the same.
+//
+// The proof, for a volume point X outside the rectangle: X lies more than
+// GROUND_MARGIN below the lowest point of the ground, and either over the
+// ground's square or beyond one of its sides below the line from the eye
+// over that side's lowest edge point. The eye is over the ground with room
+// to spare (nothing of the ground within the near plane's reach), so the
+// eye's ray to X enters the ground first, at a point the terrain pass has
+// drawn; X is farther, by more than the depth buffer's resolution, and
+// fails GL_LEQUAL. Where any premise is missing (no terrain drawn, no
+// height-field ground, eye under or too close to the ground, a projection
+// that is not a perspective one) the volumes are drawn whole.
+#pragma once
+#include <vector>
+
+#include "assets/model.h"
+
+class Sky;
+
+// How the counting passes are drawn: Whole rasterizes every volume over its
+// full length; Bounded scissors each volume to its rectangle above.
+enum class ShadowVolumeMode : int { Whole = 0, Bounded = 1 };
+
+// What the shadow bounds know of the terrain: its ground, the one object
+// that is a height field over its square (every face looks up, and the
+// faces' areas seen from above fill the square). Built once per scene from
+// the terrain's model (scene set-up), read every frame.
+struct GroundBounds {
+    bool valid = false;                // false: no such object, draw volumes whole
+    float minX = 0, maxX = 0;          // the square, scene units
+    float minZ = 0, maxZ = 0;
+    float floorY = 0;                  // lowest point of the ground
+    float edgeY[4] = {0, 0, 0, 0};     // lowest point on the side x = minX, x = maxX, z = minZ, z = maxZ
+    int cells = 0;                     // grid cells per side of highY
+    std::vector<float> highY;          // highest ground point over each cell, row by row in z
+};
+
+// The bounds of the first height-field object of `terrain` (see above);
+// not valid when there is none.
+GroundBounds measureGround(const Model& terrain);
+
+// The scene's ground, measured from its terrain by the scene set-up
+// (render/screens.h setUpScene), its only writer; not valid before or
+// without a terrain.
+extern GroundBounds shadowGround;
+
+// One frame's view, for the scissor rectangles: what is needed to take a
+// volume from its object space to the window, and the regions that may be
+// visible. Built by prepareVolumeView from the matrices in force when the
+// characters are drawn.
+struct VolumeView {
+    double worldToClip[16];            // projection x camera, column-major
+    double eyeToWorld[16];             // the camera undone
+    double eye[3];                     // the eye in world coordinates
+    int viewport[4];                   // x, y, width, height
+    const GroundBounds* ground = nullptr;
+    // Beyond side k, points on or above plane k (through the eye and the
+    // side's lowest edge line) may be seen over the side.
+    double sidePlane[4][4];
+};
+
+// False when the volumes must be drawn whole: the ground is not valid, the
+// projection is not a perspective one, or the eye is not clear above the
+// ground (outside its square, under it, or so close that the near plane
+// could cut the ground away). `cameraModelview` is the world-to-eye matrix
+// (the modelview of the scene's world origin), column-major.
+bool prepareVolumeView(const GroundBounds& ground, const float cameraModelview[16],
+                       const float projection[16], const int viewport[4], VolumeView& view);
+
+// A window rectangle in pixels; empty when width or height is 0.
+struct ScissorBox {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// The window rectangle outside which no fragment of the triangles can pass
+// the depth test: `triangles` holds vertexCount points (x, y, z floats) in
+// the object space of `objectModelview` (object-to-eye, column-major).
+// With `kept`, the triangles that may change a pixel are appended to it in
+// their order (nine floats each): the others would only fail the depth
+// test, so drawing the kept ones alone counts the same.
+ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
+                         const float* triangles, int vertexCount, std::vector<float>* kept = nullptr);
+
+// The same for every drawn triangle of a model (its per-corner draw
+// arrays) under `modelview`: the box outside which the ground hides all of
+// it. Any scene object drawn after the terrain can be scissored to it.
+ScissorBox modelScissor(const VolumeView& view, const float modelview[16], const Model& model);
+
+// The sky after the terrain: with `ground` (the terrain's, already in the
+// depth buffer) scissored to modelScissor's box, or not drawn at all when
+// that is empty; whole without. The ground hides most of the dome below
+// the horizon, and those fragments would only fail the depth test.
+void drawSkyOverGround(Sky& sky, const GroundBounds* ground);
