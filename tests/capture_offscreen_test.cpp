@@ -17,8 +17,7 @@ constexpr int WIDTH = 160, HEIGHT = 120;
 
 std::vector<unsigned char> readBack() {
     std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK), glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     return rgb;
 }
@@ -40,8 +39,7 @@ protected:
 
 TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADisplay) {
     GLint stencilBits = 0, depthBits = 0;
-    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits), glGetIntegerv(GL_DEPTH_BITS, &depthBits);
     EXPECT_TRUE(stencilBits >= 8 && depthBits >= 24) << stencilBits << " " << depthBits;
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

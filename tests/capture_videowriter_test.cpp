@@ -112,8 +112,8 @@ TEST(VideoWriter, AnUnfinishedFileIsRemovedAndFinishedOnesRepeatThemselves) {
     TempDir dir;
     {
         VideoWriter writer;
-        ASSERT_TRUE(writer.open(dir.file("gone.mkv"), VideoSettings{WIDTH, HEIGHT})) << writer.error();
-        ASSERT_TRUE(writer.addFrame(syntheticFrame(0, WIDTH * 3).data(), WIDTH * 3));
+        ASSERT_TRUE(writer.open(dir.file("gone.mkv"), VideoSettings{WIDTH, HEIGHT}) &&
+                    writer.addFrame(syntheticFrame(0, WIDTH * 3).data(), WIDTH * 3)) << writer.error();
         EXPECT_TRUE(std::filesystem::exists(dir.file("gone.mkv.part")));
     }
     EXPECT_TRUE(emptyDir(dir));
@@ -128,9 +128,8 @@ TEST(VideoWriter, AWriteFailureNamesTheFileAndLeavesNothing) {
     TempDir dir;
     // A file size limit fails writes the way a full disk does.
     rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
+    getrlimit(RLIMIT_FSIZE, &saved), std::signal(SIGXFSZ, SIG_IGN);
     const rlimit small{8 * 1024, saved.rlim_max};
-    std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     VideoWriter writer;
     const bool written = writeClip(writer, dir.file("full.mp4"));

@@ -1,5 +1,5 @@
 // Characters without a window: pitch and spin over many ticks, face planes,
-// neighbours (compared with a plain pairwise search on random meshes) and
+// neighbours (compared with a plain pairwise search on random soups) and
 // the silhouette a light gives a closed mesh.
 #include "motion/character.h"
 
@@ -32,33 +32,15 @@ void pairwiseNeighbours(ModelObject& o) {
 
 std::vector<int> neighbours(const Face& f) { return {f.neighbour, f.neighbour + 3}; }
 
-void expectSameNeighbours(const ModelObject& object, const char* what, bool closed = false) {
+void expectSameNeighbours(const ModelObject& object, const char* what) {
     ModelObject direct = object;
     pairwiseNeighbours(direct);
     Built hashed({object});
     for (size_t i = 0; i < direct.faces.size(); ++i) {
         const std::vector<int> want = neighbours(direct.faces[i]);
         ASSERT_EQ(neighbours(hashed.object().faces[i]), want) << what << ": face " << i;
-        ASSERT_TRUE(hashed.object().faces[i].facing == 3 && (!closed || *std::min_element(want.begin(), want.end()) >= 0)) << what;
+        ASSERT_EQ(hashed.object().faces[i].facing, 3) << what;
     }
-}
-
-// A closed grid torus of rows x columns quads, each face with its own three
-// vertex entries (split as in a file), the faces shuffled.
-ModelObject splitTorus(std::mt19937& rng, int rows, int columns) {
-    const int corners[2][3][2] = {{{0, 0}, {1, 0}, {1, 1}}, {{0, 0}, {1, 1}, {0, 1}}};
-    ModelObject o;
-    for (int q = 0; q < rows * columns * 2; ++q) {
-        for (const auto& k : corners[q % 2]) {
-            const double a = 2 * M_PI * ((q / 2 / columns + k[0]) % rows) / rows;
-            const double b = 2 * M_PI * ((q / 2 % columns + k[1]) % columns) / columns;
-            o.vertices.push_back({float((3 + std::cos(a)) * std::cos(b)), float(std::sin(a)),
-                                  float((3 + std::cos(a)) * std::sin(b))});
-        }
-        o.faces.push_back({{3 * q, 3 * q + 1, 3 * q + 2}});
-    }
-    std::shuffle(o.faces.begin(), o.faces.end(), rng);
-    return o;
 }
 
 // Silhouette edges as unordered pairs of end points.
@@ -140,11 +122,6 @@ TEST(Character, NeighboursMatchThePairwiseSearchOnRandomMeshes) {
         o.vertices.insert(o.vertices.end(), {o.vertices[3], o.vertices[7], {-0.0f, v0.y, v0.z}, {0, v0.y, v0.z}});
         for (int f = 0; f <= round % 40; ++f) o.faces.push_back({{v(), v(), v()}});
         expectSameNeighbours(o, "soup");
-    }
-    for (int round = 0; round < 20; ++round) {
-        ModelObject o = splitTorus(rng, 3 + round / 2, 4 + round);
-        if (round % 2) o.faces.resize(o.faces.size() * 9 / 10);  // open: a random tenth removed
-        expectSameNeighbours(o, round % 2 ? "open torus" : "torus", round % 2 == 0);
     }
     // Faces with corners outside the vertex list have no neighbours, and
     // the silhouette walk passes over them.

@@ -70,11 +70,21 @@ const ModelObject* objectNamed(const Model& model, const char* name) {
     return nullptr;
 }
 
-std::vector<Vec3d> readPoints(const char* file) {
+// A point file's points, checked to be whole even segments (dividing the
+// paths' 250, 450 and 700 samples, so that none is left uncomputed): uneven
+// segments would show as an uneven speed.
+std::vector<Vec3d> readPoints(const char* file, size_t count) {
     Vec3d* points = nullptr;
-    const int count = initAnimations(&points, (DATA + "/models/" + file).c_str());
-    std::vector<Vec3d> out(points, points + std::max(0, count));
+    const int read = initAnimations(&points, (DATA + "/models/" + file).c_str());
+    std::vector<Vec3d> out(points, points + std::max(0, read));
     delete[] points;
+    EXPECT_EQ(out.size(), count) << file;
+    double lo = 1e30, hi = 0;
+    for (size_t i = 1; i < out.size(); ++i) {
+        const double d = std::hypot(out[i].x - out[i - 1].x, out[i].y - out[i - 1].y, out[i].z - out[i - 1].z);
+        lo = std::min(lo, d), hi = std::max(hi, d);
+    }
+    EXPECT_LT(hi - lo, 0.01 * hi) << file << " has uneven segments";
     return out;
 }
 
@@ -109,16 +119,21 @@ TEST(DataFiles, EveryModelAndTextureReadsBackWithoutALogLine) {
     messageLog.reopen(temp.file("messages.log").c_str());
     RgbImage image;
     std::string message;
-    int models = 0;
+    int models = 0, vehicles = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(DATA + "/models")) {
         const std::string path = std::filesystem::relative(entry.path(), DATA).string(), ext = path.substr(path.size() - 4);
         if (ext != ".3ds" && ext != ".3DS") continue;
         ++models;
         const Model model = readModel(path);
         EXPECT_GT(model.objectCount, 0) << path;
-        for (const ModelObject& o : model.objects)
+        const bool vehicle = path.rfind("models/quelm", 0) == 0;  // shadow casters: closed, outward, above ground
+        vehicles += vehicle;
+        for (const ModelObject& o : model.objects) {
             EXPECT_TRUE(o.faceCount > 0 && o.materialIndex >= 0 && (!o.textured || o.texCoordCount == o.vertexCount))
                 << path << " " << o.name << " is empty, has no material or lacks mapping";
+            EXPECT_TRUE(!vehicle || (openEdges(o) == 0 && signedVolume(o) > 0 && Bounds(o.vertices).lo[1] >= -0.01))
+                << path << " " << o.name << " is open, wound inside out or reaches below the ground";
+        }
         const ModelObject* face = objectNamed(model, "face");  // the lettering's front faces look at the viewer
         ASSERT_TRUE(face || std::string(path).find("schrift") == std::string::npos) << path << " has no front face";
         for (const Vec3f& n : face ? face->normals : std::vector<Vec3f>()) EXPECT_GT(n.z, 0.99f) << path << " has a front face turned away";
@@ -127,7 +142,7 @@ TEST(DataFiles, EveryModelAndTextureReadsBackWithoutALogLine) {
                 << path << " uses " << m.textureFile << ": " << message;
     }
     ASSERT_TRUE(decodeBmpFile((DATA + "/models/screenshot.bmp").c_str(), &image, &message)) << message;
-    EXPECT_TRUE(models == 15 && image.width >= 512) << models;
+    EXPECT_TRUE(models == 15 && vehicles == 2 && image.width >= 512) << models << " " << vehicles;
     messageLog.reopen(nullptr);
     EXPECT_EQ(readTextFile(temp.file("messages.log")), "");
 }
@@ -148,16 +163,11 @@ TEST(DataFiles, StaysWithinItsBudgetAndTheGeneratorWritesTheSameBytesAgain) {
     EXPECT_TRUE(total < 20u * 1024 * 1024 && files >= 25 && std::filesystem::exists(DATA + "/sound/rage.mp3")) << total;
 }
 
-TEST(DataVehicles, ClosedWoundOutwardWithWheelsOnTheirPivots) {
+TEST(DataVehicles, WheelsSpinAboutTheirPivots) {
     REQUIRE_DATA();
     for (const char* path : {"models/quelm.3DS", "models/quelm_red.3DS"}) {
         const Model model = readModel(path);
         ASSERT_GE(model.objectCount, 5) << path;
-        for (const ModelObject& o : model.objects) {
-            EXPECT_EQ(openEdges(o), 0) << path << " " << o.name << " has an edge without its neighbour";
-            EXPECT_GT(signedVolume(o), 0) << path << " " << o.name << " is wound inside out";
-            EXPECT_GE(Bounds(o.vertices).lo[1], -0.01) << o.name << " reaches below the ground";
-        }
         const double pivots[2][3] = {{3, 49.92, -236.217}, {4, 51, 0}};  // object, y, z
         for (const auto& w : pivots) {
             const ModelObject& o = model.objects[int(w[0])];
@@ -171,22 +181,7 @@ TEST(DataVehicles, ClosedWoundOutwardWithWheelsOnTheirPivots) {
     }
 }
 
-TEST(DataPaths, PointFilesHoldWholeEvenSegmentsOfTheirSampleCounts) {
-    REQUIRE_DATA();
-    // Segments dividing the paths' 250, 450 and 700 samples, so that none is left uncomputed.
-    for (auto [name, count] : {std::pair{"street_2.ase", 126u}, {"street.ase", 226u}, {"cam.ASE", 701u}}) {
-        const std::vector<Vec3d> points = readPoints(name);
-        ASSERT_EQ(points.size(), count) << name;
-        double lo = 1e30, hi = 0;
-        for (size_t i = 1; i < points.size(); ++i) {
-            const double d = std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y, points[i].z - points[i - 1].z);
-            lo = std::min(lo, d), hi = std::max(hi, d);
-        }
-        EXPECT_LT(hi - lo, 0.01 * hi) << name << " has uneven segments: an uneven speed";
-    }
-}
-
-TEST(DataPaths, StreetsLieOnTheGroundAndTheFlightInsideTheSkyClearOfEverything) {
+TEST(DataPaths, EvenStreetsLieOnTheGroundAndTheFlightInsideTheSkyClearOfEverything) {
     REQUIRE_DATA();
     const Model terrain = readModel("models/terrain.3DS"), sky = readModel("models/sky.3ds");
     const ModelObject *ground = objectNamed(terrain, "ground"), *dome = objectNamed(sky, "dome"), *tunnels = objectNamed(terrain, "tunnels");
@@ -198,15 +193,15 @@ TEST(DataPaths, StreetsLieOnTheGroundAndTheFlightInsideTheSkyClearOfEverything) 
     };
     for (const ModelObject& o : terrain.objects)
         for (const Vec3f& v : o.vertices) ASSERT_LT(inside.reach(v.x, v.y, v.z), 0.97) << "terrain outside the sky";
-    for (const char* file : {"street_2.ase", "street.ase"})
-        for (const Vec3d& p : readPoints(file)) {
+    for (auto [file, count] : {std::pair{"street_2.ase", 126u}, {"street.ase", 226u}})
+        for (const Vec3d& p : readPoints(file, count)) {
             const double h = groundHeight(*ground, p.x, p.z);
             ASSERT_FALSE(std::isnan(h)) << file << " leaves the terrain at " << p.x << ", " << p.z;
             // On the road surface, or inside a mountain (a tunnel), never floating.
             EXPECT_TRUE(std::fabs(p.y - h) < 0.05 || h > p.y + 9 || (behindMouth(p) && p.y < h + 0.05))
                 << file << " at " << p.x << ", " << p.z << ": " << p.y << " over ground " << h;
         }
-    const std::vector<Vec3d> flight = readPoints("cam.ASE");
+    const std::vector<Vec3d> flight = readPoints("cam.ASE", 701);
     for (size_t i = 0; i < flight.size(); ++i) {
         const Vec3d& p = flight[i];
         EXPECT_LT(inside.reach(p.x, p.y, p.z), 0.95) << "camera at " << p.x << ", " << p.y << ", " << p.z;

@@ -55,12 +55,9 @@ protected:
                                {{-2000, -2000, -500}, {2000, -2000, -500}, {2000, 2000, -500}, {-2000, 2000, -500}}));
         ASSERT_TRUE(writeQuadModel("models/quelm.3DS", "plate", PLATE,
                                {{-150, 0, 150}, {150, 0, 150}, {150, 0, -150}, {-150, 0, -150}}));
-        scene.terrain = new Terrain;
-        scene.sky = new Sky;
-        scene.plainCharacter = new Character(KIND_PLAIN, 10);
+        scene.terrain = new Terrain, scene.sky = new Sky, scene.plainCharacter = new Character(KIND_PLAIN, 10);
         scene.plainCharacter->setPose(0, -10, -40, 0);
-        setView(90.0, 1.0, 10000.0);
-        overlay = OverlayState();
+        setView(90.0, 1.0, 10000.0), overlay = OverlayState();
         ASSERT_TRUE(setUpScene(scene, true));
         // The overlay in a known grey, and no new captures (rate 0).
         std::vector<unsigned char> texels(overlay.textureSize * overlay.textureSize * 3, GREY);
@@ -70,19 +67,11 @@ protected:
                         texels.data());
         options.overlayRate = 0;
     }
-    void TearDown() override {
-        delete scene.terrain;
-        delete scene.sky;
-        delete scene.plainCharacter;
-        clearFakeClock();
-    }
+    void TearDown() override { delete scene.terrain, delete scene.sky, delete scene.plainCharacter, clearFakeClock(); }
 
     // The pixel at (x, y) after one scene frame with the given switches.
     Colour pixel(int x, int y, bool terrain, bool sky, bool shadows, bool overlayOn) {
-        options.showTerrain = terrain;
-        options.showSky = sky;
-        options.showShadows = shadows;
-        options.overlayEffect = overlayOn;
+        options.showTerrain = terrain, options.showSky = sky, options.showShadows = shadows, options.overlayEffect = overlayOn;
         beginFrame();
         drawSceneFrame(scene, script, options, FrameView());
         glFinish();
@@ -143,11 +132,8 @@ TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIs
         {100, true, 50, 100}, {100.02, true, 50, 100},  {100.021, true, 50, 100.021},
         {900, false, 50, 100.021}, {900, true, 0, 100.021}, {900, true, 50, 900}};
     for (auto [seconds, effect, rate, expected] : frames) {
-        setFakeClock(seconds);
-        options.overlayEffect = effect;
-        options.overlayRate = rate;
-        beginFrame();
-        drawSceneFrame(scene, script, options, FrameView());
+        setFakeClock(seconds), options.overlayEffect = effect, options.overlayRate = rate;
+        beginFrame(), drawSceneFrame(scene, script, options, FrameView());
         EXPECT_EQ(overlay.lastOverlayTime, expected) << seconds << " s, overlay " << effect << ", rate " << rate;
     }
 }

@@ -40,9 +40,7 @@ protected:
     void SetUp() override { messageLog.reopen(nullptr), demo = Demo(), script = Script(); }
     void TearDown() override {
         delete demo.closingLettering, delete demo.titleLettering, delete sceneObjects.plainCharacter;
-        delete sceneObjects.camera, delete sceneObjects.cameraPath;
-        sceneObjects.plainCharacter = nullptr, sceneObjects.camera = nullptr, sceneObjects.cameraPath = nullptr;
-        demo = Demo();
+        delete sceneObjects.camera, delete sceneObjects.cameraPath, sceneObjects = SceneObjects(), demo = Demo();
     }
 
     // The loaded objects the keys touch, as the loader thread leaves them.
@@ -101,8 +99,7 @@ TEST_F(Keys, DWhileStartedRestartsTheWalkAndMPitchesThePlainCharacterOnceTheScen
               std::make_tuple(true, int(PHASE_FOLLOW), 0));
 
     demo.sceneObjectsReady = true, demo.demoState = STATE_SCENE;
-    script.waiting = true, script.lapCount = 1, script.cameraIndex = 6;
-    sceneObjects.cameraPath->seek(6);
+    script.waiting = true, script.lapCount = 1, script.cameraIndex = 6, sceneObjects.cameraPath->seek(6);
     keyboard('d', 0, 0);
     EXPECT_EQ(std::make_tuple(script.started, script.scenePhase, script.waiting, script.lapCount, script.cameraIndex),
               std::make_tuple(false, int(PHASE_LOOPING), false, 0, 0));

@@ -95,9 +95,8 @@ TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWin
 }
 
 TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil) {
-    fillOverlayTexture({200, 200, 200}, {200, 200, 200});
-    glClearColor(0, 0, 0, 0), glClearStencil(3);  // what the window holds adds to the faded texture
-    glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT), glClearStencil(0);
+    fillOverlayTexture({200, 200, 200}, {200, 200, 200});  // what the window holds adds to the faded texture
+    glClearColor(0, 0, 0, 0), glClearStencil(3), glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT), glClearStencil(0);
     // No characters or terrain exist here: the capture is the old texture, faded.
     for (int expected : {180, 162}) {
         updateOverlayTexture(SceneObjects(), false, FrameView());
@@ -108,8 +107,7 @@ TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil)
     EXPECT_TRUE(pixelIs(100, 100, {0, 0, 0}));
     GLubyte stencil = 0;
     GLint viewport[4];
-    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    glReadPixels(100, 100, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil), glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_TRUE(stencil == 3 && viewport[2] == WIDTH && viewport[3] == HEIGHT) << int(stencil);
 }
 

@@ -70,14 +70,11 @@ TEST(YesNoBox, WithoutADisplayTheQuestionAndTheErrorGoToTheTerminal) {
     TempDir dir;
     std::ofstream("answer.txt") << "No\n";
     ASSERT_NE(std::freopen("answer.txt", "r", stdin), nullptr);
-    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout(), ::testing::internal::CaptureStderr();
     EXPECT_TRUE(askYesNoAnsweredNo("Running Fullscreen Mode?", "Switch to FullScreen?"));
-    std::fflush(stdout);
+    showErrorBox("Couldn't load texture models/missing.bmp"), std::fflush(stdout);
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("Running Fullscreen Mode?"), std::string::npos);
-    ::testing::internal::CaptureStderr();
-    showErrorBox("Couldn't load texture models/missing.bmp");
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Couldn't load texture models/missing.bmp"),
-              std::string::npos);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Couldn't load texture models/missing.bmp"), std::string::npos);
 }
 
 }  // namespace

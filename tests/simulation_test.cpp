@@ -35,21 +35,15 @@ class ScriptTick : public ::testing::Test {
 protected:
     void SetUp() override {
         messageLog.reopen(nullptr);
-        a.plainPath = straightPath(250);
-        a.redPath = straightPath(450);
-        a.cameraPath = straightPath(700, 10, -2);
-        a.plainCharacter = new Character(0, 10);
-        a.redCharacter = new Character(0, 10);
-        a.camera = new Camera;
-        rows.push_back(Row());  // tick 0: before the first step
-        views.push_back({});
+        a.plainPath = straightPath(250), a.redPath = straightPath(450), a.cameraPath = straightPath(700, 10, -2);
+        a.plainCharacter = new Character(0, 10), a.redCharacter = new Character(0, 10), a.camera = new Camera;
+        rows.push_back(Row()), views.push_back({});  // tick 0: before the first step
     }
 
     void TearDown() override {
         for (SplinePath** p : {&a.plainPath, &a.redPath, &a.cameraPath}) delete *p, *p = nullptr;
         for (Character** c : {&a.plainCharacter, &a.redCharacter}) delete *c, *c = nullptr;
-        delete a.camera;
-        a.camera = nullptr;
+        delete a.camera, a.camera = nullptr;
     }
 
     // Steps until tick `last` (1-based), recording each tick.
@@ -165,34 +159,22 @@ TEST_F(ScriptTick, FullSequenceFromDToTheRestart) {
 }
 
 TEST_F(ScriptTick, RestartLeavesTheCharacterPathsAndMissingObjectsAlone) {
-    sc.scenePhase = PHASE_FOLLOW;
-    sc.started = sc.waiting = true;
-    sc.lapCount = 1;
-    sc.cameraIndex = 570;
-    a.camera->mode = 2;
-    a.camera->blendTime = 7;
-    a.cameraPath->seek(300);
-    a.plainPath->seek(77);
-    a.redPath->seek(88);
+    sc.scenePhase = PHASE_FOLLOW, sc.started = sc.waiting = true, sc.lapCount = 1, sc.cameraIndex = 570;
+    a.camera->mode = 2, a.camera->blendTime = 7, a.cameraPath->seek(300), a.plainPath->seek(77), a.redPath->seek(88);
     restartWalk(sc, a);
-    EXPECT_TRUE(sc.scenePhase == PHASE_LOOPING && !sc.started && !sc.waiting && sc.lapCount == 0);
-    EXPECT_TRUE(sc.cameraIndex == 0 && a.cameraPath->cursor == 1);
-    EXPECT_TRUE(sc.cameraTarget[0] == 0 && sc.cameraTarget[1] == 10);  // sample 0 and its deltas
-    EXPECT_TRUE(sc.cameraTarget[3] == 1 && sc.cameraTarget[4] == 0 && sc.cameraTarget[5] == -2);
-    EXPECT_TRUE(a.camera->mode == 1 && a.camera->blendTime == 7);
-    EXPECT_TRUE(a.plainPath->cursor == 77 && a.redPath->cursor == 88);
+    EXPECT_TRUE(sc.scenePhase == PHASE_LOOPING && !sc.started && !sc.waiting && sc.lapCount == 0 && sc.cameraIndex == 0 &&
+                a.cameraPath->cursor == 1);
+    // Sample 0 and its deltas.
+    EXPECT_EQ(std::vector<double>(sc.cameraTarget, sc.cameraTarget + 6), (std::vector<double>{0, 10, 0, 1, 0, -2}));
+    EXPECT_TRUE(a.camera->mode == 1 && a.camera->blendTime == 7 && a.plainPath->cursor == 77 && a.redPath->cursor == 88);
     // Before the scene is loaded there is no camera (nor camera path): a
     // step counts only the blink, and the restart leaves them out. Outside
     // the scene nothing moves at all.
-    delete a.camera;
-    a.camera = nullptr;
+    delete a.camera, a.camera = nullptr;
     for (int i = 0; i < 5; ++i) simulationStep(sc, a, inScene);
-    delete a.cameraPath;
-    a.cameraPath = nullptr;
-    sc.started = true;
+    delete a.cameraPath, a.cameraPath = nullptr, sc.started = true;
     restartWalk(sc, a);
-    inScene = false;
-    simulationStep(sc, a, inScene);
+    inScene = false, simulationStep(sc, a, inScene);
     EXPECT_TRUE(!sc.started && sc.blinkCounter == 5);
     EXPECT_TRUE(a.plainPath->cursor == 77 && a.plainCharacter->spinAngle == 0);
 }

@@ -45,7 +45,6 @@ TEST_F(SkyTerrainTest, SkyDrawsItsColoursAndTexturesUnlitAndLeavesTheCallersStat
     Sky sky;
     ASSERT_TRUE(sky.loadTextures());
     sky.buildDisplayList();
-
     for (bool lit : {true, false}) {
         SCOPED_TRACE(lit ? "lighting on" : "lighting off, texturing on");
         glClear(GL_COLOR_BUFFER_BIT);
@@ -77,8 +76,7 @@ TEST_F(SkyTerrainTest, TerrainReadsItsFileAndFollowsTheCallersLighting) {
     terrain.buildDisplayList();
     terrain.draw();  // unlit and untextured it is plain white: it uses no colours
     EXPECT_TRUE(pixelIs(400, 300, {255, 255, 255}));
-    lightWithoutLights();  // lit without any light it is black
-    terrain.draw();
+    lightWithoutLights(), terrain.draw();  // lit without any light it is black
     EXPECT_TRUE(pixelIs(400, 300, {0, 0, 0}) && glIsEnabled(GL_LIGHTING));
 }
 

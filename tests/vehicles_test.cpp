@@ -20,30 +20,19 @@ constexpr float OVERHEAD[3] = {0, 100, 0};
 // volume is seen through its sides, with the light straight above: draws
 // the floor and the character.
 void drawOnFloor(Character& c, bool castShadows, const float light[3] = OVERHEAD) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
-    glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glColor3ub(120, 120, 120);
-    glPushMatrix();
-    glRotatef(90, 1, 0, 0);  // the rectangle's plane z = 0 becomes y = 0
-    glRectf(-100, -100, 100, 100);
-    glPopMatrix();
-    drawCharacter(c, light, castShadows);
-    glFinish();
+    glMatrixMode(GL_PROJECTION), glLoadIdentity(), gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW), glLoadIdentity(), gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
+    glEnable(GL_DEPTH_TEST), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    // The rectangle's plane z = 0 turned to y = 0.
+    glColor3ub(120, 120, 120), glPushMatrix(), glRotatef(90, 1, 0, 0), glRectf(-100, -100, 100, 100), glPopMatrix();
+    drawCharacter(c, light, castShadows), glFinish();
 }
 
 // Stencil value at the window position of the floor point (x, 0, z).
 int stencilAt(double x, double z) {
     double model[16], projection[16], wx, wy, wz;
     int viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetDoublev(GL_MODELVIEW_MATRIX, model), glGetDoublev(GL_PROJECTION_MATRIX, projection), glGetIntegerv(GL_VIEWPORT, viewport);
     gluProject(x, 0, z, model, projection, viewport, &wx, &wy, &wz);
     EXPECT_TRUE(wx > 0 && wx < WIDTH && wy > 0 && wy < HEIGHT) << x << "," << z;
     unsigned char value = 0;
@@ -62,16 +51,15 @@ TEST(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
     drawOnFloor(h.character, false);
     EXPECT_EQ(stencilAt(0, 0), 0);
     drawOnFloor(h.character, true);
-    EXPECT_TRUE(stencilAt(0, 0) != 0 && stencilAt(4, -4) != 0);
-    EXPECT_TRUE(stencilAt(20, 0) == 0 && stencilAt(0, -25) == 0 && stencilAt(-15, 15) == 0);
+    EXPECT_TRUE(stencilAt(0, 0) != 0 && stencilAt(4, -4) != 0 && stencilAt(20, 0) == 0 && stencilAt(0, -25) == 0 &&
+                stencilAt(-15, 15) == 0);
     // Only the stencil was written, and the state is back as it was.
     unsigned char rgb[3];
     readPixel(WIDTH / 2, HEIGHT / 2, rgb);
     EXPECT_EQ(rgb[0], 120);
     EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST) || glIsEnabled(GL_CULL_FACE));
     GLboolean depthWrites = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    EXPECT_TRUE(depthWrites);
+    EXPECT_TRUE((glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites), depthWrites));
     for (const Face& f : h.object().faces) EXPECT_EQ(f.facing, 3);
 }
 
@@ -97,8 +85,7 @@ TEST(ShadowVolumes, AHeadedPitchedBodyUnderASlantedLightShadowsWhereItsPartReall
     // A small cube 300 model units in front of the body's origin, turned
     // 90 degrees and pitched 40 (front up), lit from the side and above.
     Built h({cube({0, 0, -300}, 100)});
-    h.character.startPitch(4);
-    h.character.setPose(0, 20, 0, 90);
+    h.character.startPitch(4), h.character.setPose(0, 20, 0, 90);
     ASSERT_DOUBLE_EQ(h.character.pitchDegrees(), 40.0);
     const float light[3] = {40, 100, 30};
     drawOnFloor(h.character, true, light);
