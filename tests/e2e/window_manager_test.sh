@@ -76,9 +76,8 @@ close_in_state() {
             # The words take 120 frames, then the last picture is held for
             # 5 s with no frame drawn: the close comes in their flight or in
             # the hold.
-            frames="$(frames_reported)"
             press Escape
-            wait_frames $((frames + 30)) 30
+            sleep 1
             ;;
     esac
     quelm_running || fail "the program ended before the window was closed in state $state"
