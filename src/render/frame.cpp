@@ -26,8 +26,8 @@ constexpr float AXIS_LENGTH = 100.0f;
 // captures at all.
 void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
                           const FrameView& view, bool oldImageLast) {
-    const double now = clockSeconds();
     if (overlayRate <= 0) return;
+    const double now = clockSeconds();
     if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
         overlay.lastOverlayTime = now;
         updateOverlayTexture(scene, walkStarted, view, oldImageLast);

@@ -23,17 +23,22 @@ constexpr float MODEL_UNSCALE = 33.333332f;
 // in multiples of the vertex's distance to the light.
 constexpr float EXTRUDE_LENGTH = 50.0f;
 
+// Where the volume's far edge lies for a vertex: pushed away from the light.
+Vec3f extruded(const Vec3f& v, const float light[4]) {
+    return {v.x + (v.x - light[0]) * EXTRUDE_LENGTH, v.y + (v.y - light[1]) * EXTRUDE_LENGTH,
+            v.z + (v.z - light[2]) * EXTRUDE_LENGTH};
+}
+
 void extrudeEdge(const ModelObject& object, int faceIndex, int edge, const float light[4], void*) {
     const Face& face = object.faces[faceIndex];
     const Vec3f& a = object.vertices[face.vertexIndex[edge]];
     const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
+    const Vec3f farA = extruded(a, light), farB = extruded(b, light);
     glBegin(GL_TRIANGLE_STRIP);
     glVertex3f(a.x, a.y, a.z);
-    glVertex3f(a.x + (a.x - light[0]) * EXTRUDE_LENGTH, a.y + (a.y - light[1]) * EXTRUDE_LENGTH,
-               a.z + (a.z - light[2]) * EXTRUDE_LENGTH);
+    glVertex3f(farA.x, farA.y, farA.z);
     glVertex3f(b.x, b.y, b.z);
-    glVertex3f(b.x + (b.x - light[0]) * EXTRUDE_LENGTH, b.y + (b.y - light[1]) * EXTRUDE_LENGTH,
-               b.z + (b.z - light[2]) * EXTRUDE_LENGTH);
+    glVertex3f(farB.x, farB.y, farB.z);
     glEnd();
 }
 
@@ -45,15 +50,10 @@ void collectExtrudedEdge(const ModelObject& object, int faceIndex, int edge, con
     const Face& face = object.faces[faceIndex];
     const Vec3f& a = object.vertices[face.vertexIndex[edge]];
     const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
-    const float farA[3] = {a.x + (a.x - light[0]) * EXTRUDE_LENGTH,
-                           a.y + (a.y - light[1]) * EXTRUDE_LENGTH,
-                           a.z + (a.z - light[2]) * EXTRUDE_LENGTH};
-    const float farB[3] = {b.x + (b.x - light[0]) * EXTRUDE_LENGTH,
-                           b.y + (b.y - light[1]) * EXTRUDE_LENGTH,
-                           b.z + (b.z - light[2]) * EXTRUDE_LENGTH};
-    const float corners[18] = {a.x,     a.y,     a.z,     farA[0], farA[1], farA[2],
-                               b.x,     b.y,     b.z,     b.x,     b.y,     b.z,
-                               farA[0], farA[1], farA[2], farB[0], farB[1], farB[2]};
+    const Vec3f farA = extruded(a, light), farB = extruded(b, light);
+    const float corners[18] = {a.x,    a.y,    a.z,    farA.x, farA.y, farA.z,
+                               b.x,    b.y,    b.z,    b.x,    b.y,    b.z,
+                               farA.x, farA.y, farA.z, farB.x, farB.y, farB.z};
     out.insert(out.end(), corners, corners + 18);
 }
 
