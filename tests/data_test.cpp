@@ -163,24 +163,6 @@ TEST(DataFiles, StaysWithinItsBudgetAndTheGeneratorWritesTheSameBytesAgain) {
     EXPECT_TRUE(total < 20u * 1024 * 1024 && files >= 25 && std::filesystem::exists(DATA + "/sound/rage.mp3")) << total;
 }
 
-TEST(DataVehicles, WheelsSpinAboutTheirPivots) {
-    REQUIRE_DATA();
-    for (const char* path : {"models/quelm.3DS", "models/quelm_red.3DS"}) {
-        const Model model = readModel(path);
-        ASSERT_GE(model.objectCount, 5) << path;
-        const double pivots[2][3] = {{3, 49.92, -236.217}, {4, 51, 0}};  // object, y, z
-        for (const auto& w : pivots) {
-            const ModelObject& o = model.objects[int(w[0])];
-            const Bounds b(o.vertices);
-            double farthest = 0;
-            for (const Vec3f& v : o.vertices) farthest = std::max(farthest, std::hypot(v.y - w[1], v.z - w[2]));
-            // Centred on its pivot, touching the ground, and spinning within its tyre.
-            EXPECT_TRUE(std::fabs(b.mid(1) - w[1]) < 0.05 && std::fabs(b.mid(2) - w[2]) < 0.05 && std::fabs(b.lo[1]) < 0.05 &&
-                        std::fabs(farthest - w[1]) < 0.05) << path << " object " << w[0];
-        }
-    }
-}
-
 TEST(DataPaths, EvenStreetsLieOnTheGroundAndTheFlightInsideTheSkyClearOfEverything) {
     REQUIRE_DATA();
     const Model terrain = readModel("models/terrain.3DS"), sky = readModel("models/sky.3ds");

@@ -74,27 +74,6 @@ protected:
 
 }  // namespace
 
-TEST(PrepareArrays, FlattensCornersWithWhiteAndZeroForWhatIsMissing) {
-    Model m = gridModel(5);
-    ModelObject& o = m.objects[0];  // a second face through a vertex of its own
-    o.vertices.push_back(Vec3f{7, 8, 9}), o.normals.push_back(Vec3f{0, 1, 0}), o.faces.push_back(o.faces[0]);
-    o.faces[1].vertexIndex[1] = 3, o.vertexCount = 4, o.faceCount = 2;
-    m.objects[1].materialIndex = -1, m.objects[2].materialIndex = 99;  // not found; as in a model without any
-    m.objects[3].textured = true, m.objects[3].drawTexCoords.assign(3, Vec2f{5, 5});  // textured, but the file had no mapping
-    texture(m.objects[4]), m.objects[4].texCoords[0] = Vec2f{0.25f, 0.75f};
-    prepareArrays(m);
-    ASSERT_TRUE(o.drawVertices.size() == 6 && o.drawNormals.size() == 6 && o.drawTexCoords.size() == 6 &&
-                o.drawColours.size() == 6);
-    EXPECT_TRUE(o.drawVertices[4].x == 7 && o.drawNormals[4].y == 1 && o.drawVertices[5].y == 100);
-    for (const Rgb8& c : o.drawColours) EXPECT_EQ(c.r, 20);
-    for (int i : {1, 2})
-        for (const Rgb8& c : m.objects[i].drawColours) EXPECT_TRUE(c.r == 255 && c.g == 255 && c.b == 255) << i;
-    for (const Vec2f& t : m.objects[3].drawTexCoords) EXPECT_TRUE(t.u == 0 && t.v == 0);
-    EXPECT_TRUE(m.objects[4].drawTexCoords[0].u == 0.25f && m.objects[4].drawTexCoords[0].v == 0.75f);
-    Model uncounted;  // a count the list does not back: nothing is touched
-    uncounted.objectCount = 3, prepareArrays(uncounted);
-}
-
 // Untextured objects draw in their material's colour, but on the terrain in
 // the current colour, white; lists keep what the arrays held when compiled.
 TEST_F(DisplayListTest, UntexturedObjectsDrawTheirMaterialColourButTerrainWhite) {
@@ -142,10 +121,6 @@ TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     EXPECT_TRUE(loadTextures(m, table));
     EXPECT_TRUE(table[0] == 12345u && table[2] == 0u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(m.materials[i].textureSlot, i);
-    GLint minFilter = 0;
-    glBindTexture(GL_TEXTURE_2D, table[1]);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-    EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
     glColor3ub(10, 10, 10);  // the list sets white itself
     std::vector<Colour> cells = showing(m, {0, 2});
     cells[1] = {0, 128, 128};

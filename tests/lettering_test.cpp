@@ -1,10 +1,9 @@
-// Lettering: a word's flight along its path, its eye-space drawing, missing
-// word models, and the title and closing sets as built from their tables.
+// Lettering: a word's flight along its path, its eye-space drawing and a
+// missing word model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <tuple>
 
 #include "scene/lettering.h"
@@ -17,34 +16,15 @@ namespace {
 
 constexpr Colour RED = {200, 10, 10}, BLACK = {0, 0, 0};
 
-// The words' files under models/schrift, in the order of the sets' items;
-// each word's material is named after its file.
-const char* const WORDS[11] = {"Just.3ds", "quelm.3ds", "it.3ds", "by.3ds", "tesk.3DS", "malv.3ds",
-                               "pressdtostart.3DS", "loading1.3DS", "loading2.3DS", "comingsoon.3DS", "qz07.3DS"};
-
 class LetteringTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ensureGlContext()) << "drawing tests need DISPLAY (run under Xvfb)";
         messageLog.reopen("messages.log"), makeDirs();
-        ASSERT_TRUE(writeBackdrop());
         setView(90.0, 10.0, 800.0);  // the title screen's camera
         for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_CULL_FACE, GL_TEXTURE_2D}) glDisable(cap);
     }
     void TearDown() override { messageLog.reopen(nullptr); }
-
-    // Items [first, first + count) in their words' order, and the backdrop's grey in entry 1.
-    static void expectSet(LetteringItem* const* items, int first, int count, const TextureTable& textures) {
-        for (int i = 0; i < count; ++i) {
-            ASSERT_TRUE(items[i] && items[i]->model.materialCount == 1) << WORDS[first + i];
-            EXPECT_EQ(std::string(items[i]->model.materials[0].name) + std::strchr(WORDS[first + i], '.'), WORDS[first + i]);
-            EXPECT_TRUE(items[i]->isMoving() && items[i]->displayList != 0u);
-        }
-        unsigned char texel[8 * 8 * 4] = {};
-        glBindTexture(GL_TEXTURE_2D, textures[BACKDROP_SLOT]), glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        EXPECT_TRUE(texel[0] == 90 && texel[1] == 90 && texel[2] == 90);
-    }
 
     TempDir dir;
 };
@@ -82,17 +62,6 @@ TEST_F(LetteringTest, DrawPlacesTheWordFiftyUnitsAheadAtOneFifthSizeWhateverTheC
     item.draw();
     EXPECT_TRUE(readFrame() == plain) << "the picture changed with the camera";
     EXPECT_EQ(glStateOf({GL_LIGHTING, GL_TEXTURE_2D}), before);
-}
-
-TEST_F(LetteringTest, TitleAndClosingSetsHoldTheirWordsAndEachItsOwnBackdrop) {
-    for (const std::string file : WORDS)
-        ASSERT_TRUE(writeSquare("models/schrift/" + file, file.substr(0, file.find('.')), RED, 20));
-    TitleLettering title;
-    ClosingLettering closing;  // each with its own backdrop
-    expectSet(title.items, 0, 9, title.textures);
-    expectSet(closing.items, 9, 2, closing.textures);
-    EXPECT_NE(title.textures[BACKDROP_SLOT], closing.textures[BACKDROP_SLOT]);
-    EXPECT_EQ(countOf(flushedLog(dir), "Error in"), 0);
 }
 
 }  // namespace

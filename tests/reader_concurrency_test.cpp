@@ -82,15 +82,9 @@ TEST(ReaderConcurrency, ConcurrentReadsOfTwoFilesEqualSingleThreadedReads) {
     ASSERT_TRUE(writeWithSkippedTail("a.3DS", write3ds({{"stone", 120, 110, 100, "stone.bmp"}, {"moss", 30, 140, 40, ""}},
                                                        {grid("hill", 30, 1.5f, "stone"), grid("patch", 12, 0.5f, "moss")}),
                                      120000));
-    ASSERT_TRUE(writeWithSkippedTail("b.3DS", write3ds({{"paint", 200, 10, 10, ""}},
-                                                       {grid("a", 8, 2.0f, "paint"), grid("b", 20, 0.25f, "paint"),
-                                                        grid("c", 5, 3.0f, "")}),
-                                     60000));
-    Model a;
-    ASSERT_TRUE(Reader3DS().Import3DS(&a, "a.3DS"));
-    EXPECT_TRUE(a.objectCount == 2 && a.objects[0].vertexCount == 900 && a.objects[0].textured);
-    const std::string expected[2] = {dump(a), readOnce("b.3DS")};
-    EXPECT_NE(expected[0], expected[1]);
+    ASSERT_TRUE(writeWithSkippedTail("b.3DS", write3ds({{"paint", 200, 10, 10, ""}}, {grid("a", 20, 0.25f, "paint")}), 60000));
+    const std::string expected[2] = {readOnce("a.3DS"), readOnce("b.3DS")};
+    ASSERT_TRUE(expected[0] != expected[1] && expected[0] != "failed" && expected[1] != "failed");
     EXPECT_EQ(scenefixtures::flushedLog(dir), "") << "the files must read without any report";
 
     std::atomic<int> mismatches{0};
