@@ -1,6 +1,5 @@
-// Frame composition: the status line's text and blinking, the overlay's
-// capture timing, and what a scene frame shows for each switch, in pixels:
-// a floor (the terrain) under a far wall (the sky), a plate above the floor
+// Frame composition: the overlay's capture timing, and what a scene frame
+// shows for each switch, in pixels: a floor (the terrain) under a far wall (the sky), a plate above the floor
 // whose shadow falls on it, and the overlay adding a known grey.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -21,19 +20,6 @@
 using namespace scenefixtures;
 
 namespace {
-
-TEST(StatusLine, PromptIsSteadyAndPhaseTextsBlinkAboveFifteen) {
-    const struct { bool started; int blink, phase; bool waiting; const char* shown; } cases[] = {
-        {false, 0, PHASE_FOLLOW, true, "Press d to start"}, {false, 20, PHASE_LOOPING, false, "Press d to start"},
-        {true, 15, PHASE_LOOPING, false, "(none)"},               {true, 16, PHASE_LOOPING, true, "Synchronize..."},
-        {true, 16, PHASE_FOLLOW, true, "Waiting..."},       {true, BLINK_PERIOD - 1, PHASE_FOLLOW, false, "Following..."},
-        {true, 0, PHASE_FOLLOW, false, "(none)"},
-    };
-    for (const auto& c : cases) {
-        const char* text = chooseStatusText(c.started, c.blink, c.phase, c.waiting);
-        EXPECT_STREQ(text ? text : "(none)", c.shown) << c.blink << " " << c.phase;
-    }
-}
 
 constexpr Colour FLOOR = {40, 160, 80}, WALL = {20, 40, 200}, PLATE = {250, 250, 250};
 constexpr int GREY = 60;  // the overlay texture's value

@@ -1,10 +1,9 @@
 // Screen-fixed drawing and the render-to-texture overlay: the figure's
-// three digits, text in screen pixels, the overlay adding 90 % of its
-// texture upright over the window, and each capture fading the last by 0.9.
+// three digits, the overlay adding 90 % of its texture upright over the
+// window, and each capture fading the last by 0.9.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,43 +54,12 @@ protected:
     }
 };
 
-TEST_F(ScreenDrawing, FigureOfSevenIsDrawnAsThreeRedDigitsAtUpperRightWhileTexturingIsOn) {
-    fillOverlayTexture({0, 0, 0}, {0, 0, 0});  // bound and black: text must not take its colour
-    glClearColor(0, 0, 0, 0), glClear(GL_COLOR_BUFFER_BIT), drawFramesPerSecond(7);
-    const std::vector<unsigned char> drawn = readFrame();
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    // Texturing left as it was; the status line after it is drawn lit, in the figure's red.
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && glIsEnabled(GL_LIGHTING) && colour[0] == 1.0f && colour[1] == 0.0f);
-    EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), 255) > 30 && pixelIs(400, 300, {0, 0, 0}));
-    // The same text drawn directly, in the same place and colour; a bare 7 differs.
-    glDisable(GL_LIGHTING), glDisable(GL_TEXTURE_2D);
-    for (const char* text : {"007", "7"}) {
-        glClear(GL_COLOR_BUFFER_BIT), glColor3f(1, 0, 0), drawBitmapText(40, 40, -50, text);
-        EXPECT_EQ(readFrame() == drawn, text[1] != 0) << text;
-    }
-}
-
-TEST_F(ScreenDrawing, NewOverlayTextureIsBlackAndAddsNothingNorDoesAnUnknownIndex) {
-    overlay.textures[0] = 0, createEmptyTexture(overlay.textures, 512, 3, GL_RGB, 0);
-    ASSERT_NE(overlay.textures[0], 0u);
-    for (int index : {0, -1, 4}) drawOverlay(index, WIDTH, HEIGHT);
-    EXPECT_TRUE(pixelIs(400, 300, {40, 20, 10}, 1));
-}
-
 TEST_F(ScreenDrawing, OverlayAddsNinetyPercentOfItsTextureUprightOverTheWholeWindow) {
     fillOverlayTexture({100, 200, 50}, {200, 0, 100});
-    glTranslatef(1, 2, 3);  // a camera, to be kept
-    const std::vector<float> matrices = glStateOf({});
     drawOverlay(0, WIDTH, HEIGHT);
     for (auto [x, y] : {std::pair{1, 1}, {WIDTH - 2, HEIGHT / 2 - 20}, {1, HEIGHT / 2 + 20}, {WIDTH - 2, HEIGHT - 2}})
         EXPECT_TRUE(pixelIs(x, y, y < HEIGHT / 2 ? Colour{40 + 90, 20 + 180, 10 + 45} : Colour{40 + 180, 20, 10 + 90}, 2))
             << x << "," << y;
-    // What the scene expects afterwards: both matrices kept (the screen-space projection popped).
-    const std::vector<float> after = glStateOf({GL_DEPTH_TEST, GL_BLEND, GL_LIGHTING});
-    EXPECT_TRUE(std::equal(matrices.begin(), matrices.begin() + 32, after.begin())) << "matrices not kept";
-    EXPECT_EQ(after[36], GL_MODELVIEW);
-    EXPECT_EQ(std::vector<float>(after.end() - 3, after.end()), (std::vector<float>{1, 0, 1})) << "depth test, blend, lighting";
 }
 
 TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil) {

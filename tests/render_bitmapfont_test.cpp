@@ -4,6 +4,7 @@
 #include "render/bitmapfont.h"
 
 #include "render/overlay.h"
+#include "scenefixtures.h"
 #include "support/glcontext.h"
 
 #include <GL/freeglut.h>
@@ -21,15 +22,9 @@ std::vector<unsigned char> drawnBy(void (*draw)(const char*), const char* text) 
     glClear(GL_COLOR_BUFFER_BIT);
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
     draw(text);
-    std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    return rgb;
+    return scenefixtures::readFrame(WIDTH, HEIGHT);
 }
 
-// Every character of the font in lines of 32, from where the demo starts its
-// status line.
 void glutString(int x, int y, int z, const char* text) {
     glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_TEXTURE_2D);
@@ -38,14 +33,11 @@ void glutString(int x, int y, int z, const char* text) {
     glPopAttrib();
 }
 
-void linesWithGlut(const char* text) {
+// In lines of 32 characters, from where the status line starts.
+template <void (*DRAW)(int, int, int, const char*)>
+void inLines(const char* text) {
     for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
-        glutString(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
-}
-
-void linesWithoutGlut(const char* text) {
-    for (int line = 0; line * 32 < static_cast<int>(std::char_traits<char>::length(text)); ++line)
-        drawBitmapText(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
+        DRAW(-45, 40 - 8 * line, -50, std::string(text + line * 32).substr(0, 32).c_str());
 }
 
 TEST(BitmapFont, DrawsEveryCharacterPixelForPixelAsGlut) {
@@ -59,8 +51,8 @@ TEST(BitmapFont, DrawsEveryCharacterPixelForPixelAsGlut) {
 
     std::string text;
     for (int c = 1; c < 256; ++c) text += static_cast<char>(c);
-    const std::vector<unsigned char> glut = drawnBy(linesWithGlut, text.c_str());
-    const std::vector<unsigned char> ours = drawnBy(linesWithoutGlut, text.c_str());
+    const std::vector<unsigned char> glut = drawnBy(inLines<glutString>, text.c_str());
+    const std::vector<unsigned char> ours = drawnBy(inLines<drawBitmapText>, text.c_str());
     size_t differing = 0, lit = 0;
     for (size_t i = 0; i < glut.size(); i += 3) {
         differing += glut[i] != ours[i] || glut[i + 1] != ours[i + 1] || glut[i + 2] != ours[i + 2];

@@ -1,4 +1,4 @@
-// The title, loading and closing screens as states over frames, drawn for
+// The title and loading screens as states over frames, drawn for
 // real from small generated lettering models and read back: words fly in one
 // after another, the loader starts only after the sixth word has arrived,
 // the loading words alternate every 15 frames, the end is seen in exactly
@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 
 #include "app/display.h"
 #include "app/loader.h"
@@ -51,8 +49,6 @@ ThreadHandle* startHeldLoader(int (*entry)(void*), void*) {
 class Screens : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Children of death tests start afresh: this process has GL threads.
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
         if (!ensureGlContext()) GTEST_SKIP() << "no display";
         makeDirs();
         ASSERT_TRUE(writeBackdrop(BACKDROP));
@@ -145,79 +141,6 @@ TEST_F(Screens, LoadingWordsAlternateEveryFifteenFramesAndTheEndIsOneFrameOfBack
     const Light* light = sceneLight();
     for (int f = 0; f < 5; ++f) frame();  // the held loader built nothing: scene frames cope with that
     EXPECT_TRUE(sceneLight() == light && overlay.textures[overlay.textureIndex] == texture);
-}
-
-TEST_F(Screens, FailedThreadStartLoadsOnThisThreadAfterOneLoadingFrame) {
-    startLoaderThread = [](int (*)(void*), void*) -> ThreadHandle* { return ++loaderStarts, nullptr; };
-    startLoading();
-    // One loading frame is shown before the window holds still to load.
-    EXPECT_FALSE(frame());
-    EXPECT_TRUE(shows(LOADING_AT, LOADING1) && sceneObjects.plainCharacter == nullptr);
-    EXPECT_TRUE(frame());
-    const SceneObjects& s = sceneObjects;
-    for (const void* made : {(void*)s.plainCharacter, (void*)s.redCharacter, (void*)s.terrain, (void*)s.sky,
-                             (void*)s.camera, (void*)s.cameraPath})
-        EXPECT_NE(made, nullptr);
-    EXPECT_TRUE(countOf(flushedLog(dir), "Error in startLoaderThread: ") == 1 && loaderStarts == 1) << "no second attempt";
-}
-
-// ---- The closing screen ---------------------------------------------------
-
-// Draws closing frames as display does, reporting after each whether each word still moves and
-// whether the second has left its start.
-void runClosingScreen() {
-    demo.demoState = STATE_CLOSING, enterClosing();
-    LetteringItem* const* words = demo.closingLettering->items;
-    const float secondStart = words[1]->position[0];
-    for (int f = 1; f <= 2000; ++f) {  // as idle and display take turns; the hold waits 10 ms a turn
-        if (holdingClosingPicture()) continue;
-        drawFrame();
-        std::fprintf(stderr, "%d%d%d\n", words[0]->isMoving(), words[1]->isMoving(), words[1]->position[0] != secondStart);
-    }
-    std::exit(3);  // not reached when the screen ends the process
-}
-
-TEST_F(Screens, ClosingWordsArriveOneAfterAnotherAndTheProcessEndsFiveSecondsLater) {
-    word("comingsoon.3DS", TITLE_WORD), word("qz07.3DS", LOADING1);
-    // 50 frames for the first word, then 70 for the second; the 121st shows
-    // the same picture and starts the hold: no frame more until the process
-    // ends five seconds later.
-    std::string frames;
-    for (int f = 1; f <= 120; ++f) frames += std::to_string(f < 50) + std::to_string(f < 120) + std::to_string(f > 51) + "\n";
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EXIT(runClosingScreen(), ::testing::ExitedWithCode(0), "^" + frames + "001\n$");
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_TRUE(seconds >= 5.0 && seconds < 30.0) << seconds;
-}
-
-// ---- Exit while the loader still runs --------------------------------------
-
-constexpr int CHATTY_LINES = 300;
-
-// The loader replaced by a slow load that reports as it goes.
-void exitWhileLoading(TitleLettering* title, const char* logPath) {
-    demo.titleLettering = title, messageLog.reopen(logPath);
-    for (int i = 0; i < 6; ++i) title->items[i]->moving = false;
-    startLoaderThread = [](int (*)(void*), void*) {
-        return startThread([](void*) {
-            sleepMilliseconds(100);
-            for (int i = 0; i < CHATTY_LINES; ++i) logInfo("chatty", ("line " + std::to_string(i)).c_str());
-            return 0;
-        }, nullptr);
-    };
-    demo.demoState = STATE_LOAD_REQUESTED, drawFrame();
-    endProgram();  // as the closing screen does: static destruction closes the log next
-}
-
-TEST_F(Screens, ExitWhileTheLoaderWritesLeavesTheLogWhole) {
-    // The child re-runs this test; it must write where the parent reads.
-    if (!std::getenv("QUELM_EXIT_TEST_LOG")) setenv("QUELM_EXIT_TEST_LOG", dir.file("exit.log").c_str(), 1);
-    const std::string logPath = std::getenv("QUELM_EXIT_TEST_LOG");
-    EXPECT_EXIT(exitWhileLoading(title, logPath.c_str()), ::testing::ExitedWithCode(0), "");
-    unsetenv("QUELM_EXIT_TEST_LOG");
-    std::string expected;
-    for (int i = 0; i < CHATTY_LINES; ++i) expected += "Info in chatty: line " + std::to_string(i) + "\n";
-    EXPECT_EQ(readTextFile(logPath), expected) << "every line whole, none lost, no partial line";
 }
 
 }  // namespace

@@ -1,17 +1,13 @@
 // Spline paths: sampling, headings, walking (wrap, stop at end, seek,
-// rewind), degenerate paths and the drawn strip.
+// rewind) and degenerate paths.
 #include "motion/splinepath.h"
 
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <tuple>
-
-#include "render/paths.h"
-#include "support/glcontext.h"
 
 namespace {
 
@@ -100,25 +96,4 @@ TEST(SplinePath, WalkingWrapsStopsSeeksAndFillsOnlyWhatIsAsked) {
     EXPECT_TRUE(s.a == -1 && s.b == 2 && s.c == -1);
     EXPECT_TRUE(path.nextSample(&s.p, &s.a, nullptr, &s.c, false, false, &s.index));
     EXPECT_TRUE(std::fabs(s.a - std::atan(1.0 / 3.0) * DEG - 180) < 1e-12 && s.b == 2 && s.c == -1);
-}
-
-TEST(SplinePath, DrawsAYellowStripThroughTheSamplesAndLeavesTheColourCyan) {
-    if (!ensureGlContext(800, 600)) GTEST_SKIP() << "no display";
-    glClear(GL_COLOR_BUFFER_BIT);
-    // The only drawing in this program, so the context's defaults hold
-    // (identity matrices, no lighting or depth test). From x = -0.5 to 0.5
-    // in 10 samples through the centres of window row 303: the strip ends
-    // on the last sample, x = 0.4, not on the last point.
-    const double row = 303.5 / 300.0 - 1.0;
-    const Vec3d points[] = {{-0.5, row, 0}, {0.5, row, 0}};
-    drawPathLines(SplinePath(2, points, 10, 3, 0, 0));
-    glFinish();
-    for (auto [x, on] : {std::pair{400, 255}, {555, 255}, {580, 0}}) {
-        unsigned char rgb[3];
-        readPixel(x, 303, rgb);
-        EXPECT_TRUE(rgb[0] == on && rgb[1] == on && rgb[2] == 0) << x;
-    }
-    float colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_TRUE(colour[0] == 0 && colour[1] == 1 && colour[2] == 1);
 }
