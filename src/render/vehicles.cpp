@@ -29,21 +29,9 @@ Vec3f extruded(const Vec3f& v, const float light[4]) {
             v.z + (v.z - light[2]) * EXTRUDE_LENGTH};
 }
 
-void extrudeEdge(const ModelObject& object, int faceIndex, int edge, const float light[4], void*) {
-    const Face& face = object.faces[faceIndex];
-    const Vec3f& a = object.vertices[face.vertexIndex[edge]];
-    const Vec3f& b = object.vertices[face.vertexIndex[(edge + 1) % 3]];
-    const Vec3f farA = extruded(a, light), farB = extruded(b, light);
-    glBegin(GL_TRIANGLE_STRIP);
-    glVertex3f(a.x, a.y, a.z);
-    glVertex3f(farA.x, farA.y, farA.z);
-    glVertex3f(b.x, b.y, b.z);
-    glVertex3f(farB.x, farB.y, farB.z);
-    glEnd();
-}
-
-// The same four corners as extrudeEdge's strip, as its two triangles in the
-// strip's winding, appended to the float vector behind `context`.
+// The quad between an edge and its far edge, as two triangles wound as a
+// strip would wind them (a, far a, b; b, far a, far b), appended to the
+// float vector behind `context`.
 void collectExtrudedEdge(const ModelObject& object, int faceIndex, int edge, const float light[4],
                          void* context) {
     std::vector<float>& out = *static_cast<std::vector<float>*>(context);
@@ -217,8 +205,3 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
     glPopClientAttrib();
     glPopAttrib();
 }
-
-void extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter) {
-    visitSilhouette(object, light, resetAfter, extrudeEdge, nullptr);
-}
-

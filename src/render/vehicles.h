@@ -27,7 +27,3 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
 // rectangle (see render/shadowbounds.h), or skipped when that is empty.
 void drawShadowVolumes(Character& character, const float light[4], int part,
                        const VolumeView* view = nullptr);
-
-// The same volume drawn edge by edge as one strip each: the reference the
-// vertex-array volumes are checked against.
-void extrudeSilhouette(ModelObject& object, const float light[4], bool resetAfter);
