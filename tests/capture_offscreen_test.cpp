@@ -15,29 +15,18 @@ namespace {
 
 constexpr int WIDTH = 160, HEIGHT = 120;
 
-std::vector<unsigned char> readBack() {
-    std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
+std::vector<int> pixelAt(int x, int y) {
+    unsigned char rgb[3] = {};
     glReadBuffer(GL_BACK), glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    return rgb;
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return {rgb[0], rgb[1], rgb[2]};
 }
 
-std::vector<int> pixel(const std::vector<unsigned char>& rgb, int x, int y) {
-    const unsigned char* p = &rgb[(y * WIDTH + x) * 3];
-    return {p[0], p[1], p[2]};
-}
-
-class Offscreen : public ::testing::Test {
-protected:
-    void SetUp() override {
-        unsetenv("DISPLAY");
-        ASSERT_TRUE(context.create(WIDTH, HEIGHT)) << context.error();
-        glViewport(0, 0, WIDTH, HEIGHT);
-    }
+TEST(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADisplay) {
+    unsetenv("DISPLAY");
     OffscreenContext context;
-};
-
-TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADisplay) {
+    ASSERT_TRUE(context.create(WIDTH, HEIGHT)) << context.error();
+    glViewport(0, 0, WIDTH, HEIGHT);
     GLint stencilBits = 0, depthBits = 0;
     glGetIntegerv(GL_STENCIL_BITS, &stencilBits), glGetIntegerv(GL_DEPTH_BITS, &depthBits);
     EXPECT_TRUE(stencilBits >= 8 && depthBits >= 24) << stencilBits << " " << depthBits;
@@ -49,19 +38,22 @@ TEST_F(Offscreen, ClearsAndKeepsEightStencilAndTwentyFourDepthBitsWithoutADispla
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE), glStencilFunc(GL_EQUAL, 1, 0xff);
     glColor3f(1, 1, 0), glRectf(-1, -1, 1, 1), glDisable(GL_STENCIL_TEST);
     ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    const std::vector<unsigned char> rgb = readBack();
-    EXPECT_EQ(pixel(rgb, WIDTH / 4, HEIGHT / 2), (std::vector<int>{255, 255, 0}));
-    EXPECT_EQ(pixel(rgb, 3 * WIDTH / 4, HEIGHT / 2), (std::vector<int>{51, 102, 153}));
+    EXPECT_EQ(pixelAt(WIDTH / 4, HEIGHT / 2), (std::vector<int>{255, 255, 0}));
+    EXPECT_EQ(pixelAt(3 * WIDTH / 4, HEIGHT / 2), (std::vector<int>{51, 102, 153}));
 }
 
 // Pixel identity with GLUT's own text is checked in a window
 // (render_bitmapfont_test); here only that it draws where GLUT cannot.
-TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
-    ASSERT_TRUE(bitmapFontAvailable());
-    glClearColor(0, 0, 0, 1), glClear(GL_COLOR_BUFFER_BIT);
+TEST(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
+    unsetenv("DISPLAY");
+    OffscreenContext context;
+    ASSERT_TRUE(context.create(WIDTH, HEIGHT) && bitmapFontAvailable()) << context.error();
+    glViewport(0, 0, WIDTH, HEIGHT), glClearColor(0, 0, 0, 1), glClear(GL_COLOR_BUFFER_BIT);
     glOrtho(0, WIDTH, 0, HEIGHT, -1, 1), glColor3f(1, 0, 0);
     drawBitmapString(10, 50, 0, "Waiting...");
-    const std::vector<unsigned char> rgb = readBack();
+    std::vector<unsigned char> rgb(WIDTH * HEIGHT * 3);
+    glReadBuffer(GL_BACK), glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     int red = 0, right = 0;
     for (size_t i = 0; i < rgb.size(); i += 3) {
         if (rgb[i] == 255) ++red, right = std::max(right, int(i / 3 % WIDTH));
@@ -71,7 +63,7 @@ TEST_F(Offscreen, DrawsTheBitmapTextInTheCurrentColourWithoutGlut) {
     EXPECT_GT(right, 10 + 60);  // ten glyphs of 18-point text
 }
 
-TEST(OffscreenContext, RefusesImpossibleSizesWithAReason) {
+TEST(Offscreen, RefusesImpossibleSizesWithAReason) {
     OffscreenContext context;
     EXPECT_FALSE(context.create(0, 100));
     EXPECT_NE(context.error().find("0x100"), std::string::npos) << context.error();

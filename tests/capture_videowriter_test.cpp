@@ -87,22 +87,14 @@ TEST_P(VideoClip, ReadsBackWithEveryFrameTheSizeRatesPictureAndSound) {
 INSTANTIATE_TEST_SUITE_P(Containers, VideoClip, ::testing::Values(".mp4", ".mkv", ".M4V"),
                          [](const auto& info) { return std::string(info.param + 1); });
 
-TEST(VideoWriter, RefusesWhatItCannotWriteWithAReasonAndLeavesNoFile) {
+// Names and sizes it cannot write are refused by the program before it
+// opens a writer (options_test, record_test).
+TEST(VideoWriter, AFolderThatIsNotThereIsNamedAndNoFileIsLeft) {
     TempDir dir;
-    const struct { const char* name; VideoSettings settings; const char* expected; } cases[] = {
-        {"clip.avi", {320, 240, 30}, ".mp4, .m4v or .mkv"},
-        {"clip", {320, 240, 30}, ".mp4, .m4v or .mkv"},
-        {"clip.mp4", {321, 240, 30}, "odd side"},
-        {"clip.mp4", {3842, 240, 30}, "outside 2x2 to 3840x2160"},
-        {"clip.mkv", {320, 240, 0}, "frame rate 0"},
-        {"missing/clip.mp4", {320, 240, 30}, "missing/clip.mp4.part"},
-    };
-    for (const auto& c : cases) {
-        VideoWriter writer;
-        EXPECT_FALSE(writer.open(dir.file(c.name), c.settings));
-        EXPECT_NE(writer.error().find(c.expected), std::string::npos) << writer.error();
-        EXPECT_FALSE(writer.isOpen() || writer.finish()) << c.name;
-    }
+    VideoWriter writer;
+    EXPECT_FALSE(writer.open(dir.file("missing/clip.mp4"), VideoSettings{WIDTH, HEIGHT, FPS}));
+    EXPECT_NE(writer.error().find("missing/clip.mp4.part"), std::string::npos) << writer.error();
+    EXPECT_FALSE(writer.isOpen() || writer.finish());
     EXPECT_TRUE(emptyDir(dir));
 }
 

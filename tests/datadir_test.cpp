@@ -1,7 +1,8 @@
 // Where the demo's files and its log are looked for, in temporary
-// directories: each place in its order, the installed directory found from
-// the program's own place, the log sent to the state directory when the data
-// directory cannot take it, and the message when nothing is found.
+// directories: each place in its order, the log sent to the state directory
+// when the data directory cannot take it, and the message when nothing is
+// found. (The installed program finding its data from its own place, and its
+// log in the state directory, are install_test's.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,7 +47,6 @@ TEST(DataDir, NothingFoundNamesThePlaces) {
     const std::string missing = p.temp.file("missing");
     const struct { const char* what; DataSearch search; std::vector<std::string> named; } cases[] = {
         {"option without models", {p.without, p.with, p.with, {p.with}}, {"no models/ in " + p.without + " (--data)"}},
-        {"environment without models", {"", missing, p.with, {}}, {"no models/ in " + missing + " ($QUELM_DATA)"}},
         {"nowhere",
          {"", "", p.without, {missing, p.temp.file("nothing/share/quelm")}},
          {"cannot find the demo's files", p.without + " (the working directory)\n",
@@ -62,16 +62,6 @@ TEST(DataDir, NothingFoundNamesThePlaces) {
     }
 }
 
-TEST(DataDir, InstalledPlacesFollowTheProgram) {
-    using Dirs = std::vector<std::string>;
-    EXPECT_EQ(installedDataDirs("/opt/q/bin/quelm", "../share/quelm", "/usr/local/share/quelm"),
-              (Dirs{"/opt/q/share/quelm", "/usr/local/share/quelm"}));
-    EXPECT_EQ(installedDataDirs("/usr/bin/quelm", "../share/quelm", "/usr/share/quelm/"), (Dirs{"/usr/share/quelm"}));
-    EXPECT_EQ(installedDataDirs("quelm", "../share/quelm", ""), Dirs{});
-    const std::string self = executablePath();  // the running test program's own
-    EXPECT_TRUE(self.rfind('/', 0) == 0 && self.substr(self.rfind('/') + 1) == "datadir_test") << self;
-}
-
 DataChoice found(const std::string& dir, DataSource source) { return {true, dir, source, ""}; }
 
 TEST(LogFile, TheDataDirectoryWhenItCanTakeItElseTheStateDirectory) {
@@ -79,11 +69,8 @@ TEST(LogFile, TheDataDirectoryWhenItCanTakeItElseTheStateDirectory) {
     const std::string state = p.temp.file("state"), home = p.temp.file("home");
     const struct { const char* what; DataChoice data; std::string xdg, path; } cases[] = {
         {"writable working dir", found(p.with, DataSource::WORKING_DIR), state, p.with + "/messages.log"},
-        {"writable --data dir", found(p.other, DataSource::OPTION), state, p.other + "/messages.log"},
         // /proc takes no new files from anybody, root included.
         {"read-only data dir", found("/proc", DataSource::WORKING_DIR), state, state + "/quelm/messages.log"},
-        {"installed, even when writable", found(p.with, DataSource::INSTALLED), state + "/a/b",
-         state + "/a/b/quelm/messages.log"},
         {"no XDG_STATE_HOME", found("/proc", DataSource::ENVIRONMENT), "", home + "/.local/state/quelm/messages.log"},
         {"relative XDG_STATE_HOME is ignored", found("/proc", DataSource::OPTION), "rel",
          home + "/.local/state/quelm/messages.log"},

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -77,4 +78,13 @@ DecodedVideo decodeVideoFile(const std::string& path) {
     for (size_t i = 0; i < c.codecs.size(); ++i) avcodec_send_packet(c.codecs[i], nullptr), drain(i);
     out.ok = true;
     return out;
+}
+
+void writeWavFile(const std::string& path, const std::vector<int16_t>& stereo) {
+    const uint32_t bytes = uint32_t(stereo.size() * 2);
+    const uint32_t header[] = {0x46464952 /* RIFF */, 36 + bytes, 0x45564157 /* WAVE */, 0x20746d66 /* fmt  */, 16,
+                               0x00020001 /* PCM, stereo */, 44100, 44100 * 4, 0x00100004 /* 4 B a frame, 16 bits */,
+                               0x61746164 /* data */, bytes};
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(reinterpret_cast<const char*>(stereo.data()), bytes);
 }

@@ -1,6 +1,7 @@
-// A video file decoded whole with FFmpeg, for checking what a recording
-// wrote: sizes, rates, every picture as RGB, and where sound and pictures
-// start and end.
+// The media files of the sound and recording tests: a video file decoded
+// whole with FFmpeg, for checking what a recording wrote (sizes, rates, every
+// picture as RGB, and where sound and pictures start and end), and music
+// written as a WAV file.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -19,3 +20,7 @@ struct DecodedVideo {
 };
 
 DecodedVideo decodeVideoFile(const std::string& path);
+
+// A 44.1 kHz 16-bit stereo PCM WAV file of the interleaved samples, on a
+// little-endian host.
+void writeWavFile(const std::string& path, const std::vector<int16_t>& stereo);
