@@ -39,6 +39,7 @@ TEST(CommandLine, AcceptedOptionsAndNamedMistakes) {
         {{"--verbose"}, "--verbose needs --record FILE"},
         {{"--record="}, "--record needs a file name"},
         {{"--record", "a.mp4", "--fullscreen"}, "--fullscreen cannot be used with --record"},
+        {{"--record", "a.mp4", "--no-vsync"}, "--no-vsync cannot be used with --record"},
         {{"--record", "a.mp4", "--fps", "241"}, "--fps needs a whole number from 1 to 240"},
         {{"--record", "a.mp4", "--size", "321x240"}, "--size needs WxH, both even, at most 3840x2160"},
         {{"--record", "a.mp4", "--keys"}, "--keys needs a script such as \"d@6 d@10 Escape@95\""},
@@ -46,6 +47,10 @@ TEST(CommandLine, AcceptedOptionsAndNamedMistakes) {
         {{"--fpsx"}, "unknown option --fpsx"},
         {{"--mute", "extra"}, "unexpected argument extra"},
     };
+    const ParsedCommandLine paced = parse({"--exact", "--no-vsync"});
+    EXPECT_TRUE(paced.ok && paced.options.exact && !paced.options.vsync) << paced.error;
+    const ParsedCommandLine plain = parse({});
+    EXPECT_TRUE(!plain.options.exact && plain.options.vsync);
     for (const auto& [args, error] : mistakes) {
         const ParsedCommandLine p = parse(args);
         EXPECT_TRUE(!p.ok && p.error == error) << args[0] << ": " << p.error;

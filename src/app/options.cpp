@@ -86,6 +86,10 @@ bool checkRecording(const CommandLine& options, const char* lastRecordingOption,
         error = "--fullscreen cannot be used with --record";
         return false;
     }
+    if (!options.vsync) {
+        error = "--no-vsync cannot be used with --record";
+        return false;
+    }
     return true;
 }
 
@@ -139,6 +143,10 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
             if (!setWindowMode(options, WindowMode::FULLSCREEN, parsed.error)) return parsed;
         } else if (std::strcmp(arg, "--mute") == 0) {
             options.mute = true;
+        } else if (std::strcmp(arg, "--exact") == 0) {
+            options.exact = true;
+        } else if (std::strcmp(arg, "--no-vsync") == 0) {
+            options.vsync = false;
         } else if (std::strcmp(arg, "--help") == 0) {
             options.help = true;
         } else if (std::strcmp(arg, "--version") == 0) {

@@ -1,7 +1,8 @@
 // The program's command line:
-//   quelm [--windowed | --fullscreen] [--data DIR] [--mute] [--help] [--version]
+//   quelm [--windowed | --fullscreen] [--exact] [--no-vsync] [--data DIR] [--mute]
+//         [--help] [--version]
 //   quelm --record FILE [--fps N] [--size WxH] [--keys SCRIPT] [--duration S]
-//         [--verbose] [--data DIR] [--mute]
+//         [--exact] [--verbose] [--data DIR] [--mute]
 // Parsed without a window, so that --help, --version and mistakes are
 // answered before anything is opened.
 #pragma once
@@ -14,6 +15,10 @@ struct CommandLine {
     WindowMode windowMode = WindowMode::ASK;  // ASK: the start-up question decides
     std::string dataDir;                      // --data DIR; empty when not given
     bool mute = false;                        // no sound is opened
+    // The original pace: at most one step per frame and animations one
+    // step per drawn frame, nothing asked of the driver.
+    bool exact = false;                       // --exact
+    bool vsync = true;                        // false with --no-vsync: swaps do not wait
     bool help = false;
     bool version = false;
     // A recording instead of a window: empty when not asked for.
@@ -40,8 +45,8 @@ struct ParsedCommandLine {
 // Reads argv[1..argc-1]; argv[0] is the program's path and is not looked at.
 // Accepts "--data DIR" and "--data=DIR", and the recording's options the
 // same two ways. Anything else, a missing or malformed value, both window
-// modes at once, --fullscreen with --record, or a recording option without
-// --record is an error.
+// modes at once, --fullscreen or --no-vsync with --record, or a recording
+// option without --record is an error.
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv);
 
 // "quelm VERSION".
