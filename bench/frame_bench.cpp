@@ -1,36 +1,44 @@
-// Frames per second of the scene, drawn for real: the generated data is
-// loaded, the scene is entered as the program enters it, and each measured
-// frame is one simulation step and one whole display() up to the swap.
+// Frames of the scene, drawn for real: the generated data is loaded, the
+// scene is entered as the program enters it, and each measured frame is one
+// simulation step and one whole display() up to the swap and a glFinish.
 //
 // Needs an X display (Mesa's software renderer under Xvfb is what the
 // figures in BENCHMARKS.md come from) and the generated data: the folder
 // named by QUELM_DATA, else the build's data folder.
 //
-// The Pass benchmarks draw one pass of a scene frame at a time (after a
-// glFinish, ending with one) and count the CPU time of the whole process,
-// Mesa's rasterizer threads included: where the frame time goes.
+// Every benchmark reports its median and 99th-percentile wall time per
+// frame (or pass), and the same as multiples of "the unit": one
+// window-filling textured quad and its swap, timed between the frames of
+// the same run, so that figures from a loaded machine or another one can be
+// compared. allThreadsCPU_ms is the process's CPU time per frame, Mesa's
+// rasterizer threads included.
 //
-// AllUnbounded, the Whole passes and OldImageFirstOverlayCapture draw the
-// frame as it was drawn before: shadow volumes over their full length, the
-// sky over the whole window, the overlay capture's old image blended under
-// everything. Both are timed in the same run.
+// The Reference variants draw the passes as they were drawn before they
+// were bounded and culled (ReferencePasses, render/frame.h), timed in the
+// same run. The Pass benchmarks draw one pass of a scene frame at a time,
+// set up as in a frame: where the frame time goes.
 //
-//   frame_bench                          the four variants and the passes
-//   frame_bench --benchmark_filter=All   everything on only
-//   QUELM_BENCH_WINDOW=1024x768 frame_bench   another window size
+//   frame_bench                                    every variant and pass
+//   frame_bench --benchmark_filter='^(All|ShadowsOff)/'
+//   QUELM_BENCH_WINDOW=1920x1080 frame_bench       another window size (the
+//                                                  X screen must hold it)
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <string>
+#include <vector>
 
-#include "app/display.h"
 #include "app/loader.h"
 #include "app/states.h"
 #include "app/window.h"
+#include "assets/glstate.h"
 #include "motion/splinepath.h"
 #include "platform/log.h"
 #include "render/frame.h"
@@ -47,13 +55,32 @@ namespace {
 // The program's window unless QUELM_BENCH_WINDOW says WIDTHxHEIGHT.
 int benchWidth = 800;
 int benchHeight = 600;
-constexpr int FRAMES = 600;        // measured frames per variant
-constexpr int WARM_UP_FRAMES = 60; // first uses of lists and textures
+constexpr int FRAMES = 600;         // measured frames per variant
+constexpr int PASS_FRAMES = 300;    // measured draws per pass
+constexpr int WARM_UP_FRAMES = 60;  // first uses of lists and textures
+constexpr int UNIT_EVERY = 4;       // one unit timed after every fourth frame
+constexpr int UNIT_TEXTURE_SIZE = 512;
 
 std::string dataDir() {
     const char* fromEnvironment = std::getenv("QUELM_DATA");
     if (fromEnvironment && *fromEnvironment) return fromEnvironment;
     return QUELM_DATA_DIR;
+}
+
+unsigned int unitTexture = 0;
+
+// A texture for the unit: a pattern, so no path of the renderer can treat
+// it as one colour.
+void createUnitTexture() {
+    std::vector<unsigned char> texels(static_cast<size_t>(UNIT_TEXTURE_SIZE) * UNIT_TEXTURE_SIZE * 3);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+    glGenTextures(1, &unitTexture);
+    glBindTexture(GL_TEXTURE_2D, unitTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, UNIT_TEXTURE_SIZE, UNIT_TEXTURE_SIZE, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
 // Loads the scene once, on this thread, and enters it as the program does
@@ -84,6 +111,10 @@ std::string setUpScene() {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutCreateWindow(name);
+    int viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] != benchWidth || viewport[3] != benchHeight)
+        return problem = "the window is not WIDTHxHEIGHT: make the X screen larger";
     useLight(SCREENS_LIGHT[0], SCREENS_LIGHT[1], SCREENS_LIGHT[2]);
     reshape(benchWidth, benchHeight);  // in the title state, as the program does
 
@@ -94,6 +125,7 @@ std::string setUpScene() {
     if (!::setUpScene(sceneObjects, demo.options.cullFaces)) return problem = "a texture could not be read";
     demo.sceneObjectsReady = true;
     startWalk(script);  // the script runs, so the characters and camera move
+    createUnitTexture();
     problem.clear();
     return problem;
 }
@@ -120,43 +152,147 @@ double processSeconds() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+ReferencePasses allReference() {
+    ReferencePasses r;
+    r.wholeShadowVolumes = true;
+    r.wholeSky = true;
+    r.oldImageFirst = true;
+    return r;
+}
+
+// The passes the frames draw: the program's, or the reference.
+ReferencePasses framePasses;
+
+FrameView benchView() {
+    FrameView view;
+    view.windowWidth = benchWidth;
+    view.windowHeight = benchHeight;
+    return view;
+}
+
+// What display() does in the scene state, with the passes chosen here.
 void wholeFrame() {
     step();
-    display();
+    beginFrame();
+    drawSceneFrame(sceneObjects, script, demo.options, benchView(), framePasses);
+    glFlush();
+    glutSwapBuffers();
     glFinish();
 }
 
-void runScene(benchmark::State& state, bool shadows, bool overlay, bool bounded = true) {
+// The unit: one window-filling textured quad, its swap and a glFinish.
+void unitFrame() {
+    glPushAttrib(ALL_ATTRIBUTE_GROUPS);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_BLEND);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, unitTexture);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+            glBegin(GL_QUADS);
+                glTexCoord2f(0.0f, 0.0f);
+                glVertex2f(-1.0f, -1.0f);
+                glTexCoord2f(1.0f, 0.0f);
+                glVertex2f(1.0f, -1.0f);
+                glTexCoord2f(1.0f, 1.0f);
+                glVertex2f(1.0f, 1.0f);
+                glTexCoord2f(0.0f, 1.0f);
+                glVertex2f(-1.0f, 1.0f);
+            glEnd();
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    glutSwapBuffers();
+    glFinish();
+}
+
+double timedUnit() {
+    const double start = wallSeconds();
+    unitFrame();
+    return wallSeconds() - start;
+}
+
+// Nearest rank: the value that `fraction` of the sorted samples do not exceed.
+double percentile(std::vector<double> samples, double fraction) {
+    if (samples.empty()) return 0.0;
+    std::sort(samples.begin(), samples.end());
+    size_t rank = static_cast<size_t>(fraction * static_cast<double>(samples.size()) + 0.999999);
+    rank = std::clamp<size_t>(rank, 1, samples.size());
+    return samples[rank - 1];
+}
+
+// What a variant's summary line needs, by benchmark name; the last run of
+// each counts.
+struct Figures {
+    double medianMs = 0, p99Ms = 0, unitMs = 0;
+};
+std::map<std::string, Figures> results;
+
+// Median, 99th percentile and unit into the counters; `frames` and `units`
+// in seconds.
+void report(benchmark::State& state, const std::string& name, const std::vector<double>& frames, const std::vector<double>& units,
+            double cpuSeconds) {
+    Figures f;
+    f.medianMs = 1000.0 * percentile(frames, 0.5);
+    f.p99Ms = 1000.0 * percentile(frames, 0.99);
+    f.unitMs = 1000.0 * percentile(units, 0.5);
+    results[name] = f;
+    state.counters["median_ms"] = f.medianMs;
+    state.counters["p99_ms"] = f.p99Ms;
+    state.counters["unit_ms"] = f.unitMs;
+    if (f.unitMs > 0) {
+        state.counters["median_units"] = f.medianMs / f.unitMs;
+        state.counters["p99_units"] = f.p99Ms / f.unitMs;
+    }
+    if (!frames.empty()) state.counters["allThreadsCPU_ms"] = cpuSeconds * 1000.0 / static_cast<double>(frames.size());
+}
+
+void runScene(benchmark::State& state, const char* name, bool shadows, bool overlayOn, const ReferencePasses& passes) {
     const std::string problem = setUpScene();
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
         return;
     }
     demo.options.showShadows = shadows;
-    demo.options.overlayEffect = overlay;
-    demo.options.shadowVolumes = bounded ? ShadowVolumeMode::Bounded : ShadowVolumeMode::Whole;
-    demo.options.skyBounded = bounded;
-    demo.options.captureOldImageLast = bounded;
+    demo.options.overlayEffect = overlayOn;
+    framePasses = passes;
     restartScene();
     for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
-    const double cpuBefore = processSeconds();
-    for (auto _ : state) wholeFrame();
-    // Mesa's rasterizer threads included: steadier than the wall time on a
-    // machine that others load.
-    state.counters["allThreadsCPU_ms"] =
-        (processSeconds() - cpuBefore) * 1000.0 / static_cast<double>(state.iterations());
-    state.counters["FPS"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+    std::vector<double> frames, units;
+    double cpu = 0;
+    for (auto _ : state) {
+        const double cpuStart = processSeconds(), start = wallSeconds();
+        wholeFrame();
+        const double seconds = wallSeconds() - start;
+        cpu += processSeconds() - cpuStart;
+        state.SetIterationTime(seconds);
+        frames.push_back(seconds);
+        if (frames.size() % UNIT_EVERY == 0) units.push_back(timedUnit());
+    }
+    report(state, name, frames, units, cpu);
     demo.options.showShadows = true;
     demo.options.overlayEffect = true;
-    demo.options.shadowVolumes = ShadowVolumeMode::Bounded;
-    demo.options.skyBounded = true;
-    demo.options.captureOldImageLast = true;
+    framePasses = ReferencePasses{};
 }
 
 // One pass of a scene frame, set up as display() sets it up: the frame is
-// cleared, the camera applied and `before` drawn first, untimed.
-void runPass(benchmark::State& state, void (*before)(), void (*pass)()) {
+// cleared, the camera applied and `before` drawn first, untimed; the pass
+// is timed from a finished pipeline to its glFinish.
+void runPass(benchmark::State& state, const char* name, void (*before)(), void (*pass)()) {
     const std::string problem = setUpScene();
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
@@ -164,18 +300,25 @@ void runPass(benchmark::State& state, void (*before)(), void (*pass)()) {
     }
     restartScene();
     for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
+    std::vector<double> times, units;
+    double cpu = 0;
     for (auto _ : state) {
-        state.PauseTiming();
         step();
         beginFrame();
         if (sceneObjects.camera) applyCamera(*sceneObjects.camera);
         sceneLight()->getPosition(lightPosition);
         if (before) before();
         glFinish();
-        state.ResumeTiming();
+        const double cpuStart = processSeconds(), start = wallSeconds();
         pass();
         glFinish();
+        const double seconds = wallSeconds() - start;
+        cpu += processSeconds() - cpuStart;
+        state.SetIterationTime(seconds);
+        times.push_back(seconds);
+        if (times.size() % UNIT_EVERY == 0) units.push_back(timedUnit());
     }
+    report(state, name, times, units, cpu);
 }
 
 void nothing() {}
@@ -204,60 +347,93 @@ void passCharacters() {
     drawCharacter(*sceneObjects.plainCharacter, lightPosition, false);
     drawCharacter(*sceneObjects.redCharacter, lightPosition, false);
 }
-FrameView benchView() {
-    FrameView view;
-    view.windowWidth = benchWidth;
-    view.windowHeight = benchHeight;
-    return view;
-}
-void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), true); }
-void passOldOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), false); }
+void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView()); }
+void passOldOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), allReference()); }
 void passOverlayDraw() { drawOverlay(overlay.textureIndex, benchWidth, benchHeight); }
 void passDarkening() { drawShadowDarkening(); }
+void passClear() { beginFrame(); }
+void passSwap() {
+    glutSwapBuffers();
+}
 
-void All(benchmark::State& state) { runScene(state, true, true); }
-void AllUnbounded(benchmark::State& state) { runScene(state, true, true, false); }
-void ShadowsOff(benchmark::State& state) { runScene(state, false, true); }
-void OverlayOff(benchmark::State& state) { runScene(state, true, false); }
+void All(benchmark::State& state) { runScene(state, "All", true, true, ReferencePasses{}); }
+void AllReference(benchmark::State& state) { runScene(state, "AllReference", true, true, allReference()); }
+void ShadowsOff(benchmark::State& state) { runScene(state, "ShadowsOff", false, true, ReferencePasses{}); }
+void OverlayOff(benchmark::State& state) { runScene(state, "OverlayOff", true, false, ReferencePasses{}); }
+
+// The unit alone, with its own 600 samples.
+void Unit(benchmark::State& state) {
+    const std::string problem = setUpScene();
+    if (!problem.empty()) {
+        state.SkipWithError(problem.c_str());
+        return;
+    }
+    std::vector<double> units;
+    double cpu = 0;
+    for (auto _ : state) {
+        const double cpuStart = processSeconds();
+        const double seconds = timedUnit();
+        cpu += processSeconds() - cpuStart;
+        state.SetIterationTime(seconds);
+        units.push_back(seconds);
+    }
+    report(state, "Unit", units, units, cpu);
+}
+
+// The goals side by side: each variant in units and against shadows off.
+void printSummary() {
+    auto find = [](const char* name) -> const Figures* {
+        const auto it = results.find(name);
+        return it == results.end() ? nullptr : &it->second;
+    };
+    const Figures* all = find("All");
+    if (!all) return;
+    std::printf("\nwindow %dx%d\n", benchWidth, benchHeight);
+    std::printf("%-14s %9s %9s %9s %8s %8s\n", "variant", "median", "p99", "unit", "median", "p99");
+    for (const char* name : {"All", "AllReference", "ShadowsOff", "OverlayOff"}) {
+        const Figures* f = find(name);
+        if (!f || f->unitMs <= 0) continue;
+        std::printf("%-14s %6.2f ms %6.2f ms %6.2f ms %5.2f u %5.2f u\n", name,
+                    f->medianMs, f->p99Ms, f->unitMs, f->medianMs / f->unitMs, f->p99Ms / f->unitMs);
+    }
+    if (const Figures* off = find("ShadowsOff"))
+        std::printf("everything on / shadows off: %.2f x (median)\n", all->medianMs / off->medianMs);
+    if (const Figures* before = find("AllReference"))
+        std::printf("reference passes / everything on: %.2f x (median)\n", before->medianMs / all->medianMs);
+}
 
 }  // namespace
 
-BENCHMARK(All)->Iterations(FRAMES)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(AllUnbounded)->Iterations(FRAMES)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(ShadowsOff)->Iterations(FRAMES)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(OverlayOff)->Iterations(FRAMES)->Unit(benchmark::kMillisecond)->UseRealTime();
+#define SCENE_VARIANT(name) BENCHMARK(name)->Iterations(FRAMES)->Unit(benchmark::kMillisecond)->UseManualTime()
+SCENE_VARIANT(All);
+SCENE_VARIANT(AllReference);
+SCENE_VARIANT(ShadowsOff);
+SCENE_VARIANT(OverlayOff);
+SCENE_VARIANT(Unit);
 
-BENCHMARK_CAPTURE(runPass, Terrain, nothing, passTerrain)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, Sky, passTerrain, passSky)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, WholeSky, passTerrain, passWholeSky)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, Characters, terrainAndSky, passCharacters)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, CharactersWithShadowVolumes, terrainAndSky,
-                  passCharactersWithVolumes)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, CharactersWithWholeShadowVolumes, terrainAndSky,
-                  passCharactersWithWholeVolumes)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, OverlayCapture, nothing, passOverlayCapture)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, OldImageFirstOverlayCapture, nothing, passOldOverlayCapture)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, OverlayDraw, sceneWithVolumes, passOverlayDraw)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runPass, Darkening, sceneWithVolumes, passDarkening)
-    ->Iterations(FRAMES / 2)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+#define PASS(name, before, pass)                 \
+    BENCHMARK_CAPTURE(runPass, name, #name, before, pass) \
+        ->Iterations(PASS_FRAMES)                  \
+        ->Unit(benchmark::kMillisecond)            \
+        ->UseManualTime()
+PASS(Clear, nothing, passClear);
+PASS(Terrain, nothing, passTerrain);
+PASS(Sky, passTerrain, passSky);
+PASS(ReferenceSky, passTerrain, passWholeSky);
+PASS(Characters, terrainAndSky, passCharacters);
+PASS(CharactersWithShadowVolumes, terrainAndSky, passCharactersWithVolumes);
+PASS(CharactersWithReferenceShadowVolumes, terrainAndSky, passCharactersWithWholeVolumes);
+PASS(OverlayCapture, nothing, passOverlayCapture);
+PASS(ReferenceOverlayCapture, nothing, passOldOverlayCapture);
+PASS(OverlayDraw, sceneWithVolumes, passOverlayDraw);
+PASS(Darkening, sceneWithVolumes, passDarkening);
+PASS(Swap, sceneWithVolumes, passSwap);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    printSummary();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -25,12 +25,12 @@ constexpr float AXIS_LENGTH = 100.0f;
 // the clock is read only while the overlay is on. A rate of 0 means no new
 // captures at all.
 void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
-                          const FrameView& view, bool oldImageLast) {
+                          const FrameView& view, const ReferencePasses& reference) {
     if (overlayRate <= 0) return;
     const double now = clockSeconds();
     if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
         overlay.lastOverlayTime = now;
-        updateOverlayTexture(scene, walkStarted, view, oldImageLast);
+        updateOverlayTexture(scene, walkStarted, view, reference);
     }
 }
 void drawAxes() {
@@ -67,21 +67,21 @@ void beginFrame() {
 }
 
 void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawOptions& options,
-                    const FrameView& view) {
+                    const FrameView& view, const ReferencePasses& reference) {
     if (scene.camera) applyCamera(*scene.camera);
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // Before anything of the scene is drawn: the capture uses the back
     // buffer's corner and clears it afterwards.
     if (options.overlayEffect)
-        updateOverlayWhenDue(scene, script.started, options.overlayRate, view, options.captureOldImageLast);
+        updateOverlayWhenDue(scene, script.started, options.overlayRate, view, reference);
     if (options.showTerrain && scene.terrain) scene.terrain->draw();
     // What comes after the terrain may be bounded by its ground, which is
     // in the depth buffer by now.
     const bool groundDrawn = options.showTerrain && scene.terrain && shadowGround.valid;
     if (options.showSky && scene.sky)
-        drawSkyOverGround(*scene.sky, groundDrawn && options.skyBounded ? &shadowGround : nullptr);
-    const bool bounded = groundDrawn && options.shadowVolumes == ShadowVolumeMode::Bounded;
+        drawSkyOverGround(*scene.sky, groundDrawn && !reference.wholeSky ? &shadowGround : nullptr);
+    const bool bounded = groundDrawn && !reference.wholeShadowVolumes;
     const GroundBounds* ground = bounded ? &shadowGround : nullptr;
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);

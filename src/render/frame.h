@@ -21,15 +21,16 @@ struct DrawOptions {
     bool showAxes = false;      // O
     bool showPath = false;      // C
     int overlayRate = 50;       // L: overlay captures per second, 0 none
-    // Whole draws every volume over its full length (the reference the
-    // bounded volumes are compared and timed against); no key.
-    ShadowVolumeMode shadowVolumes = ShadowVolumeMode::Bounded;
-    // The sky scissored to where the ground cannot hide it (false: whole,
-    // the reference); no key.
-    bool skyBounded = true;
-    // The overlay capture adds the faded old image last, where nothing new
-    // covers it (false: first, under everything, the reference); no key.
-    bool captureOldImageLast = true;
+};
+
+// The passes as they were drawn before they were bounded and culled: the
+// reference that tests/shadowframes_test.cpp compares the frame with byte
+// for byte and bench/frame_bench times it against. No key reaches them; the
+// program draws the default, none.
+struct ReferencePasses {
+    bool wholeShadowVolumes = false;  // every volume over its full length
+    bool wholeSky = false;            // the sky over the whole window
+    bool oldImageFirst = false;       // the capture blends the old image under everything
 };
 
 // The window and the figure a frame shows.
@@ -44,7 +45,7 @@ void beginFrame();
 
 // The scene frame after beginFrame; the caller swaps the buffers.
 void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawOptions& options,
-                    const FrameView& view);
+                    const FrameView& view, const ReferencePasses& reference = ReferencePasses{});
 
 // The default view for screen-fixed drawing: eye at the origin looking
 // down -z with y up.

@@ -135,7 +135,8 @@ void drawOverlay(int index, int windowWidth, int windowHeight) {
 }
 
 void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view,
-                          bool oldImageLast) {
+                          const ReferencePasses& reference) {
+    const bool oldImageLast = !reference.oldImageFirst;
     const int index = overlay.textureIndex, size = overlay.textureSize;
     if (!validOverlayIndex(index)) return;
     // The lower-left square of the back buffer, black after the frame's clear.

@@ -24,11 +24,11 @@ void drawOverlay(int index, int windowWidth, int windowHeight);
 // Draws the previous capture faded, the characters (and the terrain once the
 // walk has started) into the back buffer's lower-left square, copies it
 // into the texture and clears it away again.
-// With `oldImageLast` the faded old image is added after the new one is
-// drawn, only where that left the square empty (marked in the stencil,
-// cleared again afterwards): the same picture for less blending.
+// The faded old image is added after the new one is drawn, only where that
+// left the square empty (marked in the stencil, cleared again afterwards):
+// the same picture as the reference's old image first, for less blending.
 void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view,
-                          bool oldImageLast = false);
+                          const ReferencePasses& reference = ReferencePasses{});
 
 // Three characters and a NUL for the figure; figures above 999 show 999.
 void formatFramesPerSecond(int figure, char out[4]);

@@ -26,10 +26,6 @@
 
 class Sky;
 
-// How the counting passes are drawn: Whole rasterizes every volume over its
-// full length; Bounded scissors each volume to its rectangle above.
-enum class ShadowVolumeMode : int { Whole = 0, Bounded = 1 };
-
 // What the shadow bounds know of the terrain: its ground, the one object
 // that is a height field over its square (every face looks up, and the
 // faces' areas seen from above fill the square). Built once per scene from
