@@ -47,8 +47,11 @@
 #include "render/paths.h"
 #include "render/screens.h"
 #include "render/shadowbounds.h"
+#include "render/scenery.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
+
+extern int renderExperiment;
 
 namespace {
 
@@ -152,6 +155,12 @@ double processSeconds() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -160,7 +169,9 @@ ReferencePasses allReference() {
     ReferencePasses r;
     r.wholeShadowVolumes = true;
     r.wholeSky = true;
+    r.wholeTerrain = true;
     r.oldImageFirst = true;
+    r.wholeDarkening = true;
     return r;
 }
 
@@ -301,7 +312,7 @@ void runPass(benchmark::State& state, const char* name, void (*before)(), void (
     restartScene();
     for (int i = 0; i < WARM_UP_FRAMES; ++i) wholeFrame();
     std::vector<double> times, units;
-    double cpu = 0;
+    double cpu = 0, mainCpu = 0;
     for (auto _ : state) {
         step();
         beginFrame();
@@ -309,27 +320,30 @@ void runPass(benchmark::State& state, const char* name, void (*before)(), void (
         sceneLight()->getPosition(lightPosition);
         if (before) before();
         glFinish();
-        const double cpuStart = processSeconds(), start = wallSeconds();
+        const double cpuStart = processSeconds(), mainStart = threadSeconds(), start = wallSeconds();
         pass();
         glFinish();
         const double seconds = wallSeconds() - start;
         cpu += processSeconds() - cpuStart;
+        mainCpu += threadSeconds() - mainStart;
         state.SetIterationTime(seconds);
         times.push_back(seconds);
         if (times.size() % UNIT_EVERY == 0) units.push_back(timedUnit());
     }
     report(state, name, times, units, cpu);
+    state.counters["mainThreadCPU_ms"] = mainCpu * 1000.0 / static_cast<double>(times.size());
 }
 
 void nothing() {}
 // What the scene has drawn when the pass runs.
 void terrainAndSky() {
-    sceneObjects.terrain->draw();
-    drawSkyOverGround(*sceneObjects.sky, &shadowGround);
+    drawTerrainPass(*sceneObjects.terrain, false);
+    drawSkyPass(*sceneObjects.sky, &shadowGround, false);
 }
+ScissorBox marked;  // what the volumes of the last sceneWithVolumes marked
 void passCharactersWithVolumes() {
-    drawCharacter(*sceneObjects.plainCharacter, lightPosition, true, &shadowGround);
-    drawCharacter(*sceneObjects.redCharacter, lightPosition, true, &shadowGround);
+    marked = drawCharacter(*sceneObjects.plainCharacter, lightPosition, true, &shadowGround);
+    marked = unite(marked, drawCharacter(*sceneObjects.redCharacter, lightPosition, true, &shadowGround));
 }
 void passCharactersWithWholeVolumes() {
     drawCharacter(*sceneObjects.plainCharacter, lightPosition, true);
@@ -340,8 +354,9 @@ void sceneWithVolumes() {
     passCharactersWithVolumes();
 }
 
-void passTerrain() { sceneObjects.terrain->draw(); }
-void passSky() { drawSkyOverGround(*sceneObjects.sky, &shadowGround); }
+void passTerrain() { drawTerrainPass(*sceneObjects.terrain, false); }
+void passReferenceTerrain() { sceneObjects.terrain->draw(); }
+void passSky() { drawSkyPass(*sceneObjects.sky, &shadowGround, false); }
 void passWholeSky() { sceneObjects.sky->draw(); }
 void passCharacters() {
     drawCharacter(*sceneObjects.plainCharacter, lightPosition, false);
@@ -350,8 +365,18 @@ void passCharacters() {
 void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView()); }
 void passOldOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), allReference()); }
 void passOverlayDraw() { drawOverlay(overlay.textureIndex, benchWidth, benchHeight); }
-void passDarkening() { drawShadowDarkening(); }
+void passDarkening() { drawShadowDarkening(marked); }
+void passReferenceDarkening() { drawShadowDarkening(); }
 void passClear() { beginFrame(); }
+void captureViewport() { glViewport(0, 0, overlay.textureSize, overlay.textureSize); }
+void windowViewport() { glViewport(0, 0, benchWidth, benchHeight); }
+void passCaptureTerrain() { captureViewport(); drawTerrainPass(*sceneObjects.terrain, false); windowViewport(); }
+void passCaptureCharacters() { captureViewport(); passCharacters(); windowViewport(); }
+void passCaptureCopy() {
+    glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, overlay.textureSize, overlay.textureSize, 0);
+}
+void passCaptureOldImage() { captureViewport(); drawOverlay(overlay.textureIndex, benchWidth, benchHeight); windowViewport(); }
 void passSwap() {
     glutSwapBuffers();
 }
@@ -360,6 +385,99 @@ void All(benchmark::State& state) { runScene(state, "All", true, true, Reference
 void AllReference(benchmark::State& state) { runScene(state, "AllReference", true, true, allReference()); }
 void ShadowsOff(benchmark::State& state) { runScene(state, "ShadowsOff", false, true, ReferencePasses{}); }
 void OverlayOff(benchmark::State& state) { runScene(state, "OverlayOff", true, false, ReferencePasses{}); }
+
+// Variants drawn tick by tick side by side: after each step every variant
+// draws the same tick in turn (the order rotating), so that all of them
+// meet the same load and the same scene. Each has its own clock, advanced
+// by its own frame times, which decides when its overlay capture is due as
+// the program's clock would if it drew that variant alone.
+struct Variant {
+    const char* name;
+    bool shadows, overlayOn;
+    ReferencePasses passes;
+    int experiment;
+};
+
+void runPaired(benchmark::State& state, const std::vector<Variant>& variants) {
+    const std::string problem = setUpScene();
+    if (!problem.empty()) {
+        state.SkipWithError(problem.c_str());
+        return;
+    }
+    const size_t n = variants.size();
+    std::vector<std::vector<double>> frames(n);
+    std::vector<double> units, clock(n, 0.0), lastCapture(n, -1.0), cpu(n, 0.0);
+    restartScene();
+    const FrameView view = benchView();
+    auto draw = [&](size_t v, bool timed) {
+        const Variant& variant = variants[v];
+        demo.options.showShadows = variant.shadows;
+        demo.options.overlayEffect = variant.overlayOn;
+        renderExperiment = variant.experiment;
+        const bool due = clock[v] - lastCapture[v] > 1.0 / demo.options.overlayRate;
+        if (due) lastCapture[v] = clock[v];
+        // Due now, or not due for a long while, on the program's clock.
+        overlay.lastOverlayTime = due ? -1e9 : 1e9;
+        const double cpuStart = processSeconds(), start = wallSeconds();
+        beginFrame();
+        drawSceneFrame(sceneObjects, script, demo.options, view, variant.passes);
+        glFlush();
+        glutSwapBuffers();
+        glFinish();
+        const double seconds = wallSeconds() - start;
+        clock[v] += seconds;
+        if (!timed) return;
+        cpu[v] += processSeconds() - cpuStart;
+        frames[v].push_back(seconds);
+    };
+    for (int i = 0; i < WARM_UP_FRAMES / 4; ++i) {
+        step();
+        for (size_t v = 0; v < n; ++v) draw(v, false);
+    }
+    size_t tick = 0;
+    for (auto _ : state) {
+        step();
+        for (size_t k = 0; k < n; ++k) draw((tick + k) % n, true);
+        units.push_back(timedUnit());
+        ++tick;
+        state.SetIterationTime(frames[0].back());
+    }
+    for (size_t v = 0; v < n; ++v) report(state, std::string("Paired") + variants[v].name, frames[v], units, cpu[v]);
+    const Figures& first = results[std::string("Paired") + variants[0].name];
+    state.counters.clear();
+    for (size_t v = 0; v < n; ++v) {
+        const Figures& f = results[std::string("Paired") + variants[v].name];
+        state.counters[std::string(variants[v].name) + "_median_u"] = f.medianMs / f.unitMs;
+        state.counters[std::string(variants[v].name) + "_p99_u"] = f.p99Ms / f.unitMs;
+        if (v > 0) state.counters[std::string(variants[v].name) + "_vs_first"] = f.medianMs / first.medianMs;
+    }
+    demo.options.showShadows = true;
+    demo.options.overlayEffect = true;
+    renderExperiment = 0;
+}
+
+void Paired(benchmark::State& state) {
+    runPaired(state, {{"All", true, true, ReferencePasses{}, 0},
+                      {"AllReference", true, true, allReference(), 0},
+                      {"ShadowsOff", false, true, ReferencePasses{}, 0}});
+}
+
+// Experiments: QUELM_EXPERIMENT=bits draws All with the experiment's bits
+// against All without.
+void Experiment(benchmark::State& state) {
+    const char* bits = std::getenv("QUELM_EXPERIMENT");
+    const int experiment = bits ? std::atoi(bits) : 0;
+    const char* ref = std::getenv("QUELM_REFERENCE");
+    const std::string r = ref ? ref : "";
+    ReferencePasses passes;
+    passes.wholeShadowVolumes = r.find("volumes") != std::string::npos;
+    passes.wholeSky = r.find("sky") != std::string::npos;
+    passes.wholeTerrain = r.find("terrain") != std::string::npos;
+    passes.oldImageFirst = r.find("capture") != std::string::npos;
+    passes.wholeDarkening = r.find("darkening") != std::string::npos;
+    runPaired(state, {{"All", true, true, ReferencePasses{}, 0},
+                      {"AllExperiment", true, true, passes, experiment}});
+}
 
 // The unit alone, with its own 600 samples.
 void Unit(benchmark::State& state) {
@@ -410,6 +528,8 @@ SCENE_VARIANT(AllReference);
 SCENE_VARIANT(ShadowsOff);
 SCENE_VARIANT(OverlayOff);
 SCENE_VARIANT(Unit);
+SCENE_VARIANT(Paired);
+SCENE_VARIANT(Experiment);
 
 #define PASS(name, before, pass)                 \
     BENCHMARK_CAPTURE(runPass, name, #name, before, pass) \
@@ -418,6 +538,7 @@ SCENE_VARIANT(Unit);
         ->UseManualTime()
 PASS(Clear, nothing, passClear);
 PASS(Terrain, nothing, passTerrain);
+PASS(ReferenceTerrain, nothing, passReferenceTerrain);
 PASS(Sky, passTerrain, passSky);
 PASS(ReferenceSky, passTerrain, passWholeSky);
 PASS(Characters, terrainAndSky, passCharacters);
@@ -427,7 +548,12 @@ PASS(OverlayCapture, nothing, passOverlayCapture);
 PASS(ReferenceOverlayCapture, nothing, passOldOverlayCapture);
 PASS(OverlayDraw, sceneWithVolumes, passOverlayDraw);
 PASS(Darkening, sceneWithVolumes, passDarkening);
+PASS(ReferenceDarkening, sceneWithVolumes, passReferenceDarkening);
 PASS(Swap, sceneWithVolumes, passSwap);
+PASS(CaptureTerrain, nothing, passCaptureTerrain);
+PASS(CaptureCharacters, passCaptureTerrain, passCaptureCharacters);
+PASS(CaptureCopy, passCaptureTerrain, passCaptureCopy);
+PASS(CaptureOldImage, nothing, passCaptureOldImage);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

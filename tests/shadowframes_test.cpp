@@ -126,6 +126,8 @@ TEST(ShadowFrames, TheFrameDrawsTheSamePicturesAsItDidBefore) {
     ReferencePasses before;
     before.wholeShadowVolumes = true;
     before.wholeSky = true;
+    before.wholeTerrain = true;
+    before.wholeDarkening = true;
     before.oldImageFirst = true;
     int compared = 0, bound = 0, shadowed = 0;
     std::string failures;

@@ -9,6 +9,8 @@
 #include <GL/gl.h>
 
 #include <cstddef>
+#include <cstring>
+#include <unordered_map>
 
 // The arrays go to OpenGL as tightly packed floats and byte triples.
 static_assert(sizeof(Vec3f) == 3 * sizeof(float), "Vec3f must be three packed floats");
@@ -162,4 +164,77 @@ unsigned int buildTerrainList(const Model& model, const TextureTable& textures) 
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glEndList();
     return list;
+}
+
+namespace {
+
+// A corner's bytes, as the arrays hold them: equal keys draw alike.
+struct CornerKey {
+    unsigned char bytes[2 * sizeof(Vec3f) + sizeof(Vec2f) + sizeof(Rgb8)];
+    bool operator==(const CornerKey& other) const { return std::memcmp(bytes, other.bytes, sizeof bytes) == 0; }
+};
+
+struct CornerHash {
+    size_t operator()(const CornerKey& key) const {
+        // FNV-1a over the bytes.
+        uint64_t h = 1469598103934665603ull;
+        for (unsigned char b : key.bytes) h = (h ^ b) * 1099511628211ull;
+        return static_cast<size_t>(h);
+    }
+};
+
+}  // namespace
+
+IndexedCorners indexCorners(const ModelObject& object) {
+    IndexedCorners out;
+    const size_t corners = static_cast<size_t>(cornerCount(object)) / 3 * 3;
+    std::unordered_map<CornerKey, uint32_t, CornerHash> seen;
+    seen.reserve(corners);
+    out.faces.reserve(corners);
+    for (size_t c = 0; c < corners; ++c) {
+        CornerKey key;
+        unsigned char* p = key.bytes;
+        std::memcpy(p, &object.drawVertices[c], sizeof(Vec3f)), p += sizeof(Vec3f);
+        std::memcpy(p, &object.drawNormals[c], sizeof(Vec3f)), p += sizeof(Vec3f);
+        std::memcpy(p, &object.drawTexCoords[c], sizeof(Vec2f)), p += sizeof(Vec2f);
+        std::memcpy(p, &object.drawColours[c], sizeof(Rgb8));
+        const auto found = seen.emplace(key, static_cast<uint32_t>(out.vertices.size()));
+        if (found.second) {
+            out.vertices.push_back(object.drawVertices[c]);
+            out.normals.push_back(object.drawNormals[c]);
+            out.texCoords.push_back(object.drawTexCoords[c]);
+            out.colours.push_back(object.drawColours[c]);
+        }
+        out.faces.push_back(found.first->second);
+    }
+    return out;
+}
+
+void drawIndexedBatch(const ModelObject& object, const IndexedCorners& corners, const uint32_t* faceCorners,
+                      size_t count, const TextureTable& textures, BatchArrays arrays) {
+    if (count == 0 || corners.vertices.empty()) return;
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        beginObject(object, &textures, true);
+        // The arrays each list has enabled when it draws: the terrain's
+        // three for every object, or an object's own.
+        const bool colourArray = arrays == BatchArrays::PerObject && !object.textured;
+        const bool texCoordArray = arrays == BatchArrays::Terrain || object.textured;
+        glDisableClientState(GL_INDEX_ARRAY);
+        glDisableClientState(GL_EDGE_FLAG_ARRAY);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        if (colourArray)
+            glEnableClientState(GL_COLOR_ARRAY);
+        else
+            glDisableClientState(GL_COLOR_ARRAY);
+        if (texCoordArray)
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        else
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, corners.vertices.data());
+        glNormalPointer(GL_FLOAT, 0, corners.normals.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, corners.texCoords.data());
+        glColorPointer(3, GL_UNSIGNED_BYTE, 0, corners.colours.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, faceCorners);
+    glPopClientAttrib();
 }

@@ -13,9 +13,11 @@
 #include "render/light.h"
 #include "render/overlay.h"
 #include "render/paths.h"
+#include "render/scenery.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
 
+int renderExperiment = 0;  // TEMP experiments
 namespace {
 
 constexpr int BLINK_HIDDEN_UPTO = 15; // the text is hidden while at or below
@@ -75,19 +77,26 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     // buffer's corner and clears it afterwards.
     if (options.overlayEffect)
         updateOverlayWhenDue(scene, script.started, options.overlayRate, view, reference);
-    if (options.showTerrain && scene.terrain) scene.terrain->draw();
+    if (options.showTerrain && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
     // What comes after the terrain may be bounded by its ground, which is
     // in the depth buffer by now.
     const bool groundDrawn = options.showTerrain && scene.terrain && shadowGround.valid;
     if (options.showSky && scene.sky)
-        drawSkyOverGround(*scene.sky, groundDrawn && !reference.wholeSky ? &shadowGround : nullptr);
+        drawSkyPass(*scene.sky, groundDrawn ? &shadowGround : nullptr, reference.wholeSky);
     const bool bounded = groundDrawn && !reference.wholeShadowVolumes;
     const GroundBounds* ground = bounded ? &shadowGround : nullptr;
-    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
-    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);
+    ScissorBox marked;
+    if (scene.plainCharacter) marked = drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
+    if (scene.redCharacter) marked = unite(marked, drawCharacter(*scene.redCharacter, light, options.showShadows, ground));
     if (options.overlayEffect) drawOverlay(overlay.textureIndex, view.windowWidth, view.windowHeight);
-    // After the overlay, so its light inside a shadow is darkened too.
-    if (options.showShadows) drawShadowDarkening();
+    // After the overlay, so its light inside a shadow is darkened too; only
+    // where the volumes can have marked the stencil.
+    if (options.showShadows) {
+        if (reference.wholeDarkening)
+            drawShadowDarkening();
+        else
+            drawShadowDarkening(marked);
+    }
     if (options.showAxes) drawAxes();
     if (options.showPath && scene.plainPath) drawPathLines(*scene.plainPath);
     glLoadIdentity();

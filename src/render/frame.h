@@ -29,8 +29,10 @@ struct DrawOptions {
 // program draws the default, none.
 struct ReferencePasses {
     bool wholeShadowVolumes = false;  // every volume over its full length
-    bool wholeSky = false;            // the sky over the whole window
+    bool wholeSky = false;            // the sky's display list over the whole window
+    bool wholeTerrain = false;        // the terrain's display list, in the frame and the capture
     bool oldImageFirst = false;       // the capture blends the old image under everything
+    bool wholeDarkening = false;      // the darkening quad over the whole window
 };
 
 // The window and the figure a frame shows.

@@ -17,6 +17,7 @@
 #include "platform/log.h"
 #include "render/bitmapfont.h"
 #include "render/light.h"
+#include "render/scenery.h"
 #include "render/vehicles.h"
 
 OverlayState overlay;
@@ -163,7 +164,7 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
-    if (walkStarted && scene.terrain) scene.terrain->draw();
+    if (walkStarted && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
     if (oldImageLast) {

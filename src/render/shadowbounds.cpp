@@ -7,9 +7,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include <GL/gl.h>
-
-#include "scene/skyterrain.h"
 
 GroundBounds shadowGround;
 
@@ -426,49 +423,21 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
     return box;
 }
 
-ScissorBox modelScissor(const VolumeView& view, const float modelview[16], const Model& model) {
-    ScissorBox all;
-    int x1 = 0, y1 = 0;
-    for (const ModelObject& o : model.objects) {
-        if (o.drawVertices.empty()) continue;
-        // Vec3f is three packed floats (assets/displaylists.cpp checks it).
-        const ScissorBox box = volumeScissor(view, modelview, reinterpret_cast<const float*>(o.drawVertices.data()),
-                                             static_cast<int>(o.drawVertices.size()));
-        if (box.empty()) continue;
-        if (all.empty()) {
-            all = box;
-            x1 = box.x + box.width;
-            y1 = box.y + box.height;
-            continue;
-        }
-        x1 = std::max(x1, box.x + box.width);
-        y1 = std::max(y1, box.y + box.height);
-        all.x = std::min(all.x, box.x);
-        all.y = std::min(all.y, box.y);
-        all.width = x1 - all.x;
-        all.height = y1 - all.y;
-    }
-    return all;
+ScissorBox unite(const ScissorBox& a, const ScissorBox& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    ScissorBox u;
+    u.x = std::min(a.x, b.x);
+    u.y = std::min(a.y, b.y);
+    u.width = std::max(a.x + a.width, b.x + b.width) - u.x;
+    u.height = std::max(a.y + a.height, b.y + b.height) - u.y;
+    return u;
 }
 
-void drawSkyOverGround(Sky& sky, const GroundBounds* ground) {
-    if (ground && !glIsEnabled(GL_SCISSOR_TEST) && glIsEnabled(GL_DEPTH_TEST)) {
-        float camera[16], projection[16];
-        int viewport[4];
-        glGetFloatv(GL_MODELVIEW_MATRIX, camera);
-        glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        VolumeView view;
-        if (prepareVolumeView(*ground, camera, projection, viewport, view)) {
-            const ScissorBox box = modelScissor(view, camera, sky.model);
-            if (box.empty()) return;
-            glPushAttrib(GL_SCISSOR_BIT | GL_ENABLE_BIT);
-            glEnable(GL_SCISSOR_TEST);
-            glScissor(box.x, box.y, box.width, box.height);
-            sky.draw();
-            glPopAttrib();
-            return;
-        }
-    }
-    sky.draw();
+bool boxUnderGround(const GroundBounds& ground, const Vec3f& low, const Vec3f& high) {
+    if (!ground.valid) return false;
+    // The same region volumeScissor drops triangles in: convex, so a box
+    // with all its corners in it lies in it.
+    return high.y < ground.floorY - GROUND_MARGIN && low.x >= ground.minX && high.x <= ground.maxX &&
+           low.z >= ground.minZ && high.z <= ground.maxZ;
 }

@@ -24,8 +24,6 @@
 
 #include "assets/model.h"
 
-class Sky;
-
 // What the shadow bounds know of the terrain: its ground, the one object
 // that is a height field over its square (every face looks up, and the
 // faces' areas seen from above fill the square). Built once per scene from
@@ -78,6 +76,14 @@ struct ScissorBox {
     bool empty() const { return width <= 0 || height <= 0; }
 };
 
+// The smallest box holding both (an empty one adds nothing).
+ScissorBox unite(const ScissorBox& a, const ScissorBox& b);
+
+// True when every point of the box lies under the ground's floor, less its
+// margin, over the ground's square: wherever the eye clears the ground
+// (prepareVolumeView), the terrain hides all of it.
+bool boxUnderGround(const GroundBounds& ground, const Vec3f& low, const Vec3f& high);
+
 // The window rectangle outside which no fragment of the triangles can pass
 // the depth test: `triangles` holds vertexCount points (x, y, z floats) in
 // the object space of `objectModelview` (object-to-eye, column-major).
@@ -86,14 +92,3 @@ struct ScissorBox {
 // test, so drawing the kept ones alone counts the same.
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
                          const float* triangles, int vertexCount, std::vector<float>* kept = nullptr);
-
-// The same for every drawn triangle of a model (its per-corner draw
-// arrays) under `modelview`: the box outside which the ground hides all of
-// it. Any scene object drawn after the terrain can be scissored to it.
-ScissorBox modelScissor(const VolumeView& view, const float modelview[16], const Model& model);
-
-// The sky after the terrain: with `ground` (the terrain's, already in the
-// depth buffer) scissored to modelScissor's box, or not drawn at all when
-// that is empty; whole without. The ground hides most of the dome below
-// the horizon, and those fragments would only fail the depth test.
-void drawSkyOverGround(Sky& sky, const GroundBounds* ground);

@@ -45,3 +45,13 @@ void drawShadowDarkening() {
         glPopMatrix();
     glPopAttrib();
 }
+
+void drawShadowDarkening(const ScissorBox& marked) {
+    if (marked.empty()) return;
+    // Outside the box every stencil value is 0 and the quad changes nothing.
+    glPushAttrib(GL_SCISSOR_BIT | GL_ENABLE_BIT);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(marked.x, marked.y, marked.width, marked.height);
+        drawShadowDarkening();
+    glPopAttrib();
+}

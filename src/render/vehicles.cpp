@@ -56,8 +56,8 @@ bool uploadCharacter(Character& character) {
     return true;
 }
 
-void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
-                   const GroundBounds* ground) {
+ScissorBox drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
+                         const GroundBounds* ground) {
     const Character& c = character;
     // The view is taken here, under the camera alone: the volumes' bounds
     // are worked out in world coordinates. Only with the depth test on can
@@ -72,6 +72,7 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
         glGetIntegerv(GL_VIEWPORT, viewport);
         if (prepareVolumeView(*ground, camera, projection, viewport, volumeView)) view = &volumeView;
     }
+    ScissorBox marked;
     const double pitch = c.pitchDegrees();
     // A point light for the volumes: w = 1 carries the translations below.
     const float light[4] = {sceneLight[0], sceneLight[1], sceneLight[2], 1.0f};
@@ -116,7 +117,7 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART3_PIVOT_Y, PART3_PIVOT_Z, local);
-                drawShadowVolumes(character, local, 0, view);
+                marked = unite(marked, drawShadowVolumes(character, local, 0, view));
             }
         glPopMatrix();
 
@@ -128,27 +129,32 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART4_PIVOT_Y, 0.0f, local);
-                drawShadowVolumes(character, local, 1, view);
+                marked = unite(marked, drawShadowVolumes(character, local, 1, view));
             }
         glPopMatrix();
 
         if (castShadows) {
             float local[4];
             lightInPart(false, 0.0f, 0.0f, local);
-            drawShadowVolumes(character, local, 2, view);
+            marked = unite(marked, drawShadowVolumes(character, local, 2, view));
         }
     glPopAttrib();
     glPopMatrix();
+    return marked;
 }
 
-void drawShadowVolumes(Character& character, const float light[4], int part,
-                       const VolumeView* view) {
+ScissorBox drawShadowVolumes(Character& character, const float light[4], int part,
+                             const VolumeView* view) {
     Model& model = character.model;
     // Both counting passes extrude the same silhouette (one light, one
     // object), so it is collected once into a vertex array and drawn twice:
     // one draw call per pass instead of a strip per edge.
     static std::vector<float> volume;  // GLUT thread only; reused every frame
     static std::vector<float> kept;    // the triangles of it that may count, likewise
+    ScissorBox drawnIn;
+    int viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const ScissorBox wholeViewport{viewport[0], viewport[1], viewport[2], viewport[3]};
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         glDisable(GL_LIGHTING);
@@ -181,6 +187,7 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
             if (vertexCount == 0) continue;
             const float* drawn = volume.data();
             GLsizei drawnCount = vertexCount;
+            ScissorBox drawnBox = wholeViewport;
             if (view) {
                 // The triangles left out and the fragments outside the box
                 // would all fail the depth test; dropping them leaves the
@@ -189,6 +196,7 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
                 const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount, &kept);
                 if (box.empty() || kept.empty()) continue;
                 glScissor(box.x, box.y, box.width, box.height);
+                drawnBox = box;
                 drawn = kept.data();
                 drawnCount = static_cast<GLsizei>(kept.size() / 3);
             }
@@ -201,7 +209,9 @@ void drawShadowVolumes(Character& character, const float light[4], int part,
             glFrontFace(GL_CW);
             glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
             glDrawArrays(GL_TRIANGLES, 0, drawnCount);
+            drawnIn = unite(drawnIn, drawnBox);
         }
     glPopClientAttrib();
     glPopAttrib();
+    return drawnIn;
 }

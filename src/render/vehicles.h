@@ -17,13 +17,17 @@
 // stencil buffer only (colour and depth writes off). With `ground` (the
 // terrain's bounds, its terrain already drawn into the depth buffer) each
 // volume is scissored to where it can still change a stencil value; null
-// draws the volumes whole.
-void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
-                   const GroundBounds* ground = nullptr);
+// draws the volumes whole. Returns the window box outside which the volumes
+// changed no stencil value: empty without volumes or when none was drawn,
+// the viewport for whole ones.
+ScissorBox drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
+                         const GroundBounds* ground = nullptr);
 
 // The volumes of one part (0: object 3, 1: object 4, 2: the body), the light
 // given in the part's object space with w = 1. Front faces count up, back
 // faces down. With `view`, each object's volume is scissored to its
 // rectangle (see render/shadowbounds.h), or skipped when that is empty.
-void drawShadowVolumes(Character& character, const float light[4], int part,
-                       const VolumeView* view = nullptr);
+// Returns the union of the rectangles drawn in (empty when nothing was
+// drawn; without `view`, the viewport when anything was).
+ScissorBox drawShadowVolumes(Character& character, const float light[4], int part,
+                             const VolumeView* view = nullptr);
