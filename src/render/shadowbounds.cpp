@@ -172,28 +172,68 @@ void addProjected(const VolumeView& view, const Point4* points, int count, Exten
     }
 }
 
-// Clips the convex polygon `in` (at most 8 corners) to `planes` and widens
-// `extent` by the window positions of what is left; returns its corners.
-int addClipped(const VolumeView& view, const Point4* in, int count, const double (*planes)[4],
-               int planeCount, Extent& extent) {
-    // A polygon gains at most one corner per plane.
-    Point4 a[16], b[16];
-    int n = count;
-    std::copy(in, in + count, b);
-    for (int p = 0; p < planeCount && n > 0; ++p) {
-        n = clipPolygon(b, n, planes[p], a);
-        std::copy(a, a + n, b);
-    }
-    addProjected(view, b, n, extent);
-    return n;
+// A convex polygon of at most 16 corners (a quad gains at most one corner
+// per clipping plane).
+struct Polygon {
+    Point4 corner[16];
+    int count = 0;
+};
+
+double distance(const double plane[4], const Point4& p) {
+    return plane[0] * p.v[0] + plane[1] * p.v[1] + plane[2] * p.v[2] + plane[3] * p.v[3];
 }
 
-bool insideAll(const Point4& p, const double (*planes)[4], int count) {
-    for (int i = 0; i < count; ++i) {
-        const double* q = planes[i];
-        if (!(q[0] * p.v[0] + q[1] * p.v[1] + q[2] * p.v[2] + q[3] * p.v[3] >= 0)) return false;
+// Clips `poly` to the half-spaces `planes`, skipping the planes it lies
+// wholly inside; false when nothing is left.
+bool clipTo(Polygon& poly, const double (*planes)[4], int planeCount) {
+    Polygon out;
+    for (int p = 0; p < planeCount && poly.count > 0; ++p) {
+        bool allInside = true;
+        for (int i = 0; i < poly.count && allInside; ++i) allInside = distance(planes[p], poly.corner[i]) >= 0;
+        if (allInside) continue;
+        out.count = clipPolygon(poly.corner, poly.count, planes[p], out.corner);
+        poly = out;
     }
-    return true;
+    return poly.count > 0;
+}
+
+// The planes a volume polygon is tested against, in world coordinates.
+struct SeenRegions {
+    double frustum[5][4];   // near, left, right, bottom, top: outside is never rasterized
+    double floor[1][4];     // above the ground's lowest point, less the margin
+    double square[4][4];    // over the ground's square grown by the margin
+    double beyond[4][2][4]; // beyond side k, and on or over its plane through the eye
+};
+
+// What of the convex polygon `poly` may be seen (inside the frustum, and
+// above the floor over the square or beyond a side over its plane), added
+// to `extent`; false when nothing is.
+bool addSeen(const VolumeView& view, const SeenRegions& r, const Polygon& poly, Extent& extent) {
+    // Wholly outside one frustum plane: nothing to clip.
+    for (const auto& plane : r.frustum) {
+        bool allOutside = true;
+        for (int i = 0; i < poly.count && allOutside; ++i) allOutside = distance(plane, poly.corner[i]) < 0;
+        if (allOutside) return false;
+    }
+    bool seen = false;
+    // Above the floor first: that plane leaves little of a volume's side.
+    Polygon above = poly;
+    if (clipTo(above, r.floor, 1) && clipTo(above, r.square, 4) && clipTo(above, r.frustum, 5)) {
+        addProjected(view, above.corner, above.count, extent);
+        seen = true;
+    }
+    for (const auto& side : r.beyond) {
+        // Most volumes never leave the square: nothing beyond this side.
+        bool reaches = false;
+        for (int i = 0; i < poly.count && !reaches; ++i) reaches = distance(side[0], poly.corner[i]) >= 0;
+        if (!reaches) continue;
+        Polygon part = poly;
+        if (clipTo(part, side, 2) && clipTo(part, r.frustum, 5)) {
+            addProjected(view, part.corner, part.count, extent);
+            seen = true;
+        }
+    }
+    return seen;
 }
 
 }  // namespace
@@ -327,7 +367,7 @@ bool prepareVolumeView(const GroundBounds& ground, const float cameraModelview[1
 }
 
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
-                         const float* triangles, int vertexCount, std::vector<float>* kept) {
+                         const float* triangles, int vertexCount, std::vector<float>* kept, bool edgeQuads) {
     ScissorBox box;
     if (!view.ground || !triangles || vertexCount < 3) return box;
     const GroundBounds& g = *view.ground;
@@ -336,77 +376,72 @@ ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16]
     multiply(view.eyeToWorld, modelview, objectToWorld);
 
     const double low = g.floorY - GROUND_MARGIN;
+    SeenRegions r;
     // The frustum as world-space planes (rows of worldToClip): near, then
     // left, right, bottom, top; points outside are never rasterized.
     const double* m = view.worldToClip;
-    double frustum[5][4];
     const int rowOf[5] = {2, 0, 0, 1, 1};
     const double sign[5] = {1, 1, -1, 1, -1};
     for (int p = 0; p < 5; ++p)
-        for (int c = 0; c < 4; ++c) frustum[p][c] = m[c * 4 + 3] + sign[p] * m[c * 4 + rowOf[p]];
+        for (int c = 0; c < 4; ++c) r.frustum[p][c] = m[c * 4 + 3] + sign[p] * m[c * 4 + rowOf[p]];
     // The regions that may be seen: above the floor over the square grown
     // by the margin (points outside it are at least that far from the
     // ground), or beyond a side and on or over its plane.
     const double margin = GROUND_MARGIN;
-    const double above[5][4] = {{0, 1, 0, -low},
-                                {1, 0, 0, -(g.minX - margin)},
-                                {-1, 0, 0, g.maxX + margin},
-                                {0, 0, 1, -(g.minZ - margin)},
-                                {0, 0, -1, g.maxZ + margin}};
-    const double beyond[4][2][4] = {
-        {{-1, 0, 0, g.minX}, {view.sidePlane[0][0], view.sidePlane[0][1], view.sidePlane[0][2], view.sidePlane[0][3]}},
-        {{1, 0, 0, -g.maxX}, {view.sidePlane[1][0], view.sidePlane[1][1], view.sidePlane[1][2], view.sidePlane[1][3]}},
-        {{0, 0, -1, g.minZ}, {view.sidePlane[2][0], view.sidePlane[2][1], view.sidePlane[2][2], view.sidePlane[2][3]}},
-        {{0, 0, 1, -g.maxZ}, {view.sidePlane[3][0], view.sidePlane[3][1], view.sidePlane[3][2], view.sidePlane[3][3]}},
+    const double floorPlane[4] = {0, 1, 0, -low};
+    const double square[4][4] = {{1, 0, 0, -(g.minX - margin)},
+                                 {-1, 0, 0, g.maxX + margin},
+                                 {0, 0, 1, -(g.minZ - margin)},
+                                 {0, 0, -1, g.maxZ + margin}};
+    const double outside[4][4] = {{-1, 0, 0, g.minX}, {1, 0, 0, -g.maxX}, {0, 0, -1, g.minZ}, {0, 0, 1, -g.maxZ}};
+    std::copy(floorPlane, floorPlane + 4, r.floor[0]);
+    for (int k = 0; k < 4; ++k) {
+        std::copy(square[k], square[k] + 4, r.square[k]);
+        std::copy(outside[k], outside[k] + 4, r.beyond[k][0]);
+        std::copy(view.sidePlane[k], view.sidePlane[k] + 4, r.beyond[k][1]);
+    }
+
+    // Object-space point i in world coordinates; false when it cannot be
+    // placed (then the whole viewport is the box).
+    auto toWorld = [&](int i, Point4& out) {
+        const float* v = triangles + 3 * i;
+        const double in[4] = {v[0], v[1], v[2], 1.0};
+        transform(objectToWorld, in, out.v);
+        const double w = out.v[3];
+        if (!(w != 0) || !std::isfinite(w)) return false;
+        for (double& c : out.v) c /= w;
+        return true;
+    };
+    auto same = [triangles](int i, int j) {
+        const float* a = triangles + 3 * i;
+        const float* b = triangles + 3 * j;
+        return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
     };
 
     Extent extent;
-    for (int t = 0; t + 2 < vertexCount; t += 3) {
-        Point4 world[3];
+    for (int t = 0; t + 2 < vertexCount;) {
+        // The two triangles of an extruded edge (a, far a, b; b, far a,
+        // far b) are one flat quad: a, b, far b, far a.
+        const bool quad = edgeQuads && t + 5 < vertexCount && same(t + 3, t + 2) && same(t + 4, t + 1);
+        const int order[4] = {t, t + 2, t + 5, t + 1};
+        Polygon poly;
+        poly.count = quad ? 4 : 3;
+        for (int j = 0; j < poly.count; ++j)
+            if (!toWorld(quad ? order[j] : t + j, poly.corner[j]))
+                return ScissorBox{view.viewport[0], view.viewport[1], view.viewport[2], view.viewport[3]};
+        const int floats = quad ? 18 : 9;
+        // Under the floor and over the square: the hidden region is convex,
+        // so a polygon with all corners in it lies in it.
         bool allHidden = true;
-        for (int j = 0; j < 3; ++j) {
-            const float* v = triangles + 3 * (t + j);
-            const double in[4] = {v[0], v[1], v[2], 1.0};
-            transform(objectToWorld, in, world[j].v);
-            const double w = world[j].v[3];
-            if (!(w != 0) || !std::isfinite(w)) return ScissorBox{view.viewport[0], view.viewport[1],
-                                                                  view.viewport[2], view.viewport[3]};
-            for (double& c : world[j].v) c /= w;
-            const double x = world[j].v[0], y = world[j].v[1], z = world[j].v[2];
-            // Under the floor and over the square: the hidden region is
-            // convex, so a triangle with all corners in it lies in it.
-            if (!(y < low && x >= g.minX && x <= g.maxX && z >= g.minZ && z <= g.maxZ)) allHidden = false;
+        for (int j = 0; j < poly.count && allHidden; ++j) {
+            const double x = poly.corner[j].v[0], y = poly.corner[j].v[1], z = poly.corner[j].v[2];
+            allHidden = y < low && x >= g.minX && x <= g.maxX && z >= g.minZ && z <= g.maxZ;
         }
-        if (allHidden) continue;
-        // What the frustum keeps of the triangle (3 + 5 corners at most).
-        Point4 a[8], b[8];
-        int n = 3;
-        std::copy(world, world + 3, b);
-        for (int p = 0; p < 5 && n > 0; ++p) {
-            n = clipPolygon(b, n, frustum[p], a);
-            std::copy(a, a + n, b);
-        }
-        if (n == 0) continue;
-        // Wholly above the floor: what the other regions would add lies
-        // inside its outline.
-        bool allAbove = true;
-        for (int i = 0; i < n; ++i)
-            if (!insideAll(b[i], above, 5)) allAbove = false;
-        int seen = n;
-        if (!allAbove) {
-            seen = addClipped(view, b, n, above, 5, extent);
-            for (const auto& side : beyond) {
-                // Most volumes never leave the square: nothing beyond this side.
-                bool reaches = false;
-                for (int i = 0; i < n && !reaches; ++i) reaches = insideAll(b[i], side, 1);
-                if (reaches) seen += addClipped(view, b, n, side, 2, extent);
-            }
-        } else {
-            addProjected(view, b, n, extent);
-        }
-        // A triangle with nothing left in any region has no fragment that
+        // A polygon with nothing left in any region has no fragment that
         // can pass the depth test: it is left out, the rest keep their order.
-        if (kept && seen > 0) kept->insert(kept->end(), triangles + 3 * t, triangles + 3 * t + 9);
+        if (!allHidden && addSeen(view, r, poly, extent) && kept)
+            kept->insert(kept->end(), triangles + 3 * t, triangles + 3 * t + floats);
+        t += quad ? 6 : 3;
     }
     if (!(extent.maxX >= extent.minX) || !(extent.maxY >= extent.minY)) return box;
     const double vx0 = view.viewport[0], vy0 = view.viewport[1];

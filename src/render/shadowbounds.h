@@ -89,6 +89,9 @@ bool boxUnderGround(const GroundBounds& ground, const Vec3f& low, const Vec3f& h
 // the object space of `objectModelview` (object-to-eye, column-major).
 // With `kept`, the triangles that may change a pixel are appended to it in
 // their order (nine floats each): the others would only fail the depth
-// test, so drawing the kept ones alone counts the same.
+// test, so drawing the kept ones alone counts the same. With `edgeQuads`
+// the triangles come in the pairs of an extruded edge (a, far a, b; b,
+// far a, far b), each pair one flat quad, tested and kept as one.
 ScissorBox volumeScissor(const VolumeView& view, const float objectModelview[16],
-                         const float* triangles, int vertexCount, std::vector<float>* kept = nullptr);
+                         const float* triangles, int vertexCount, std::vector<float>* kept = nullptr,
+                         bool edgeQuads = false);

@@ -193,7 +193,7 @@ ScissorBox drawShadowVolumes(Character& character, const float light[4], int par
                 // would all fail the depth test; dropping them leaves the
                 // count as it was.
                 kept.clear();
-                const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount, &kept);
+                const ScissorBox box = volumeScissor(*view, objectModelview, volume.data(), vertexCount, &kept, true);
                 if (box.empty() || kept.empty()) continue;
                 glScissor(box.x, box.y, box.width, box.height);
                 drawnBox = box;
