@@ -504,16 +504,15 @@ void printSummary() {
         const auto it = results.find(name);
         return it == results.end() ? nullptr : &it->second;
     };
+    std::printf("\nwindow %dx%d\n", benchWidth, benchHeight);
+    std::printf("%-34s %9s %9s %9s %8s %8s\n", "benchmark", "median", "p99", "unit", "median", "p99");
+    for (const auto& [name, f] : results) {
+        if (f.unitMs <= 0) continue;
+        std::printf("%-34s %6.2f ms %6.2f ms %6.2f ms %5.2f u %5.2f u\n", name.c_str(), f.medianMs, f.p99Ms, f.unitMs,
+                    f.medianMs / f.unitMs, f.p99Ms / f.unitMs);
+    }
     const Figures* all = find("All");
     if (!all) return;
-    std::printf("\nwindow %dx%d\n", benchWidth, benchHeight);
-    std::printf("%-14s %9s %9s %9s %8s %8s\n", "variant", "median", "p99", "unit", "median", "p99");
-    for (const char* name : {"All", "AllReference", "ShadowsOff", "OverlayOff"}) {
-        const Figures* f = find(name);
-        if (!f || f->unitMs <= 0) continue;
-        std::printf("%-14s %6.2f ms %6.2f ms %6.2f ms %5.2f u %5.2f u\n", name,
-                    f->medianMs, f->p99Ms, f->unitMs, f->medianMs / f->unitMs, f->p99Ms / f->unitMs);
-    }
     if (const Figures* off = find("ShadowsOff"))
         std::printf("everything on / shadows off: %.2f x (median)\n", all->medianMs / off->medianMs);
     if (const Figures* before = find("AllReference"))

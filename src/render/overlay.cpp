@@ -28,6 +28,23 @@ constexpr int OVERLAY_TEXTURE_COUNT = 4;
 
 bool validOverlayIndex(int index) { return index >= 0 && index < OVERLAY_TEXTURE_COUNT; }
 
+// The lower-left size x size pixels of the read buffer into the bound
+// texture, byte for byte as glCopyTexImage2D copies them. Read back and
+// uploaded, the copy costs the renderer about a third of the CPU time its
+// own copy (a drawn quad) takes.
+void copySquareIntoTexture(int size) {
+    static std::vector<unsigned char> pixels;  // GLUT thread only; reused
+    pixels.resize(static_cast<size_t>(size) * size * 4);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        for (GLenum alignment : {GL_PACK_ALIGNMENT, GL_UNPACK_ALIGNMENT}) glPixelStorei(alignment, 4);
+        for (GLenum zero : {GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS, GL_UNPACK_ROW_LENGTH,
+                            GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS})
+            glPixelStorei(zero, 0);
+        glReadPixels(0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glPopClientAttrib();
+}
+
 }  // namespace
 
 // GLUT's glyphs drawn from GLUT's own table, pixel for pixel as
@@ -164,17 +181,23 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
-    if (walkStarted && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
+    if (walkStarted && scene.terrain) {
+        drawTerrainPass(*scene.terrain, reference.wholeTerrain);
+        // The renderer's threads start on the terrain while this one goes on.
+        if (oldImageLast) glFlush();
+    }
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
+    glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
     if (oldImageLast) {
         glStencilFunc(GL_EQUAL, 0, 0xFFFFFFFFu);
         glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
         drawOverlay(index, view.windowWidth, view.windowHeight);
         glPopAttrib();
+        copySquareIntoTexture(size);
+    } else {
+        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
     }
-    glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
     // The stencil held nothing this frame before the capture's marks.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | (oldImageLast ? GL_STENCIL_BUFFER_BIT : 0));
     glViewport(0, 0, view.windowWidth, view.windowHeight);
