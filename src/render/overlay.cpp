@@ -121,10 +121,13 @@ void createEmptyTexture(unsigned int* textures, int size, int components, unsign
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-void drawOverlay(int index, int windowWidth, int windowHeight) {
-    if (!validOverlayIndex(index)) return;
+namespace {
+
+// The texture at 90 % over a window of the given size, added; with
+// `depthTested` only where the depth test in force lets it.
+void drawOverlayQuad(int index, int windowWidth, int windowHeight, bool depthTested) {
     glPushMatrix();
-        glDisable(GL_DEPTH_TEST);
+        if (!depthTested) glDisable(GL_DEPTH_TEST);
         // Additive, weighted by alpha: every pixel gains 0.9 x the texture.
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         glEnable(GL_BLEND);
@@ -152,31 +155,45 @@ void drawOverlay(int index, int windowWidth, int windowHeight) {
     glPopMatrix();
 }
 
+// Whether the depth buffer will tell where the capture drew: with the
+// depth test on, GL_LESS and depth writes, every fragment drawn leaves a
+// depth below the cleared 1 (a fragment at 1 fails against it).
+bool depthMarksWhatIsDrawn() {
+    GLint func = 0;
+    GLboolean writes = GL_FALSE;
+    glGetIntegerv(GL_DEPTH_FUNC, &func);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &writes);
+    return func == GL_LESS && writes == GL_TRUE;
+}
+
+}  // namespace
+
+void drawOverlay(int index, int windowWidth, int windowHeight) {
+    if (!validOverlayIndex(index)) return;
+    drawOverlayQuad(index, windowWidth, windowHeight, false);
+}
+
 void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view,
                           const ReferencePasses& reference) {
-    const bool oldImageLast = !reference.oldImageFirst;
     const int index = overlay.textureIndex, size = overlay.textureSize;
     if (!validOverlayIndex(index)) return;
+    const bool oldImageLast = !reference.oldImageFirst && depthMarksWhatIsDrawn();
     // The lower-left square of the back buffer, black after the frame's clear.
     glViewport(0, 0, size, size);
     if (!oldImageLast) {
         drawOverlay(index, view.windowWidth, view.windowHeight);
     } else {
         // The new image replaces the old one wherever it covers it, so the
-        // faded old image is added afterwards, only where the stencil says
-        // nothing was drawn: the same pixels, without blending the old
-        // image under the whole terrain first. The state drawOverlay would
-        // have left is set here, so the drawing below sees what it saw.
+        // faded old image is added afterwards, only where nothing was
+        // drawn: the same pixels, without blending the old image under the
+        // whole terrain first. The state drawOverlay would have left is set
+        // here, so the drawing below sees what it saw.
         glEnable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);
         glEnable(GL_LIGHTING);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
         glColor4f(1.0f, 1.0f, 1.0f, 0.9f);
-        glPushAttrib(GL_STENCIL_BUFFER_BIT | GL_ENABLE_BIT);
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFFu);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     }
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
@@ -190,15 +207,18 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
     glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
     if (oldImageLast) {
-        glStencilFunc(GL_EQUAL, 0, 0xFFFFFFFFu);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-        drawOverlay(index, view.windowWidth, view.windowHeight);
+        // Where nothing was drawn the depth buffer still holds the clear's 1:
+        // the quad, pushed to depth 1, passes GL_EQUAL there alone.
+        glPushAttrib(GL_DEPTH_BUFFER_BIT | GL_VIEWPORT_BIT);
+            glDepthRange(1.0, 1.0);
+            glDepthFunc(GL_EQUAL);
+            glDepthMask(GL_FALSE);
+            drawOverlayQuad(index, view.windowWidth, view.windowHeight, true);
         glPopAttrib();
         copySquareIntoTexture(size);
     } else {
         glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
     }
-    // The stencil held nothing this frame before the capture's marks.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | (oldImageLast ? GL_STENCIL_BUFFER_BIT : 0));
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, view.windowWidth, view.windowHeight);
 }

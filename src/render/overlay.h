@@ -25,7 +25,7 @@ void drawOverlay(int index, int windowWidth, int windowHeight);
 // walk has started) into the back buffer's lower-left square, copies it
 // into the texture and clears it away again.
 // The faded old image is added after the new one is drawn, only where that
-// left the square empty (marked in the stencil, cleared again afterwards):
+// left the square empty (where the depth buffer still holds its clear):
 // the same picture as the reference's old image first, for less blending.
 void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const FrameView& view,
                           const ReferencePasses& reference = ReferencePasses{});

@@ -18,7 +18,7 @@ namespace {
 // about 0.06 units at 1000), so the terrain in front of it always wins.
 constexpr double GROUND_MARGIN = 1.0;
 // Grid cells per side of the ground's height grid.
-constexpr int GROUND_CELLS = 64;
+constexpr int GROUND_CELLS = 256;
 // Pixels added around a projected rectangle, for rounding in the
 // projection; the scissor never has to be tight.
 constexpr int PIXEL_MARGIN = 2;
@@ -277,15 +277,25 @@ GroundBounds measureGround(const Model& terrain) {
         for (const Face& f : o.faces) {
             const Vec3f* c[3];
             if (!faceCorners(o, f, c)) continue;  // checked by isHeightField already
-            const float top = std::max({c[0]->y, c[1]->y, c[2]->y});
             const int i0 = cellOf(std::min({c[0]->x, c[1]->x, c[2]->x}), minX, sizeX, g.cells);
             const int i1 = cellOf(std::max({c[0]->x, c[1]->x, c[2]->x}), minX, sizeX, g.cells);
             const int k0 = cellOf(std::min({c[0]->z, c[1]->z, c[2]->z}), minZ, sizeZ, g.cells);
             const int k1 = cellOf(std::max({c[0]->z, c[1]->z, c[2]->z}), minZ, sizeZ, g.cells);
             for (int k = k0; k <= k1; ++k)
                 for (int i = i0; i <= i1; ++i) {
-                    float& cell = g.highY[static_cast<size_t>(k) * g.cells + i];
-                    cell = std::max(cell, top);
+                    // The face's highest point over the cell (grown a little,
+                    // so faces that only touch it count): large faces of a
+                    // flat plain stay low where they are low.
+                    const double grow = 1e-4 * std::max(sizeX, sizeZ);
+                    const double x0 = minX + i * sizeX - grow, x1 = minX + (i + 1) * sizeX + grow;
+                    const double z0 = minZ + k * sizeZ - grow, z1 = minZ + (k + 1) * sizeZ + grow;
+                    const double cell[4][4] = {{1, 0, 0, -x0}, {-1, 0, 0, x1}, {0, 0, 1, -z0}, {0, 0, -1, z1}};
+                    Polygon part;
+                    part.count = 3;
+                    for (int j = 0; j < 3; ++j) part.corner[j] = Point4{{c[j]->x, c[j]->y, c[j]->z, 1.0}};
+                    if (!clipTo(part, cell, 4)) continue;
+                    float& high = g.highY[static_cast<size_t>(k) * g.cells + i];
+                    for (int j = 0; j < part.count; ++j) high = std::max(high, static_cast<float>(part.corner[j].v[1]));
                 }
         }
         g.valid = true;
@@ -312,8 +322,6 @@ bool prepareVolumeView(const GroundBounds& ground, const float cameraModelview[1
         return false;
     const double nearDistance = p[14] / (p[10] - 1.0);
     if (!(nearDistance > 0)) return false;
-    const double nearReach =
-        nearDistance * std::sqrt(1.0 + 1.0 / (p[0] * p[0]) + 1.0 / (p[5] * p[5]));
 
     if (!invert(camera, view.eyeToWorld)) return false;
     multiply(p, camera, view.worldToClip);
@@ -321,20 +329,34 @@ bool prepareVolumeView(const GroundBounds& ground, const float cameraModelview[1
     for (int i = 0; i < 4; ++i) view.viewport[i] = viewport[i];
     view.ground = &ground;
 
-    // Clear above the ground: no ground point within the near plane's reach
-    // (nor under the eye), so the ground an eye ray meets is drawn.
+    // Clear above the ground: no ground point inside the pyramid between
+    // the eye and the near rectangle (the only part of the view the near
+    // plane cuts away), so the ground an eye ray meets is drawn. The
+    // pyramid's lowest point must lie above the ground under its ground
+    // plan, by the margin.
     const double ex = view.eye[0], ey = view.eye[1], ez = view.eye[2];
     if (!(ex > ground.minX && ex < ground.maxX && ez > ground.minZ && ez < ground.maxZ)) return false;
-    const double room = nearReach + GROUND_MARGIN;
+    double lowX = ex, highX = ex, lowY = ey, lowZ = ez, highZ = ez;
+    for (int corner = 0; corner < 4; ++corner) {
+        const double inEye[4] = {(corner & 1 ? 1.0 : -1.0) * nearDistance / p[0],
+                                 (corner & 2 ? 1.0 : -1.0) * nearDistance / p[5], -nearDistance, 1.0};
+        double world[4];
+        transform(view.eyeToWorld, inEye, world);
+        if (!(world[3] != 0)) return false;
+        const double x = world[0] / world[3], y = world[1] / world[3], z = world[2] / world[3];
+        lowX = std::min(lowX, x), highX = std::max(highX, x);
+        lowZ = std::min(lowZ, z), highZ = std::max(highZ, z);
+        lowY = std::min(lowY, y);
+    }
     const double sizeX = (static_cast<double>(ground.maxX) - ground.minX) / ground.cells;
     const double sizeZ = (static_cast<double>(ground.maxZ) - ground.minZ) / ground.cells;
-    const int i0 = cellOf(ex - room, ground.minX, sizeX, ground.cells);
-    const int i1 = cellOf(ex + room, ground.minX, sizeX, ground.cells);
-    const int k0 = cellOf(ez - room, ground.minZ, sizeZ, ground.cells);
-    const int k1 = cellOf(ez + room, ground.minZ, sizeZ, ground.cells);
+    const int i0 = cellOf(lowX - GROUND_MARGIN, ground.minX, sizeX, ground.cells);
+    const int i1 = cellOf(highX + GROUND_MARGIN, ground.minX, sizeX, ground.cells);
+    const int k0 = cellOf(lowZ - GROUND_MARGIN, ground.minZ, sizeZ, ground.cells);
+    const int k1 = cellOf(highZ + GROUND_MARGIN, ground.minZ, sizeZ, ground.cells);
     for (int k = k0; k <= k1; ++k)
         for (int i = i0; i <= i1; ++i)
-            if (!(ground.highY[static_cast<size_t>(k) * ground.cells + i] < ey - room)) return false;
+            if (!(ground.highY[static_cast<size_t>(k) * ground.cells + i] < lowY - GROUND_MARGIN)) return false;
 
     // Side k's plane holds the eye and the side's lowest line; its normal
     // points up. A point beyond side k and under this plane is seen (if at
