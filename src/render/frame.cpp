@@ -77,12 +77,7 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     // buffer's corner and clears it afterwards.
     if (options.overlayEffect)
         updateOverlayWhenDue(scene, script.started, options.overlayRate, view, reference);
-    if (options.showTerrain && scene.terrain) {
-        drawTerrainPass(*scene.terrain, reference.wholeTerrain);
-        // The renderer's threads start on the terrain, the largest pass,
-        // while this one works out the sky and the volumes.
-        if (!reference.wholeTerrain) glFlush();
-    }
+    if (options.showTerrain && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
     // What comes after the terrain may be bounded by its ground, which is
     // in the depth buffer by now.
     const bool groundDrawn = options.showTerrain && scene.terrain && shadowGround.valid;

@@ -166,6 +166,28 @@ bool depthMarksWhatIsDrawn() {
     return func == GL_LESS && writes == GL_TRUE;
 }
 
+// Clears the capture away again. Outside the square the window is still as
+// the frame's clear left it, so the square alone needs it; but the renderer
+// clears a whole window cheaply (a fill per tile) and a part of it by
+// drawing a quad, so the square alone pays off only in a window of more
+// than about four squares (measured: 0.9 ms for the square, 0.5 ms for
+// 800 x 600 and 2.0 ms for 1920 x 1080). `whole` clears the whole window
+// always, as before.
+void clearSquare(int size, const FrameView& view, bool whole) {
+    constexpr double SQUARES_WORTH_A_WINDOW = 4.0;
+    const double window = static_cast<double>(view.windowWidth) * view.windowHeight;
+    const bool squareAlone = !whole && window > SQUARES_WORTH_A_WINDOW * size * size;
+    if (squareAlone) {
+        glPushAttrib(GL_SCISSOR_BIT | GL_ENABLE_BIT);
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(0, 0, size, size);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glPopAttrib();
+    } else {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+}
+
 }  // namespace
 
 void drawOverlay(int index, int windowWidth, int windowHeight) {
@@ -198,11 +220,7 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
-    if (walkStarted && scene.terrain) {
-        drawTerrainPass(*scene.terrain, reference.wholeTerrain);
-        // The renderer's threads start on the terrain while this one goes on.
-        if (oldImageLast) glFlush();
-    }
+    if (walkStarted && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
     if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
     if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
     glBindTexture(GL_TEXTURE_2D, overlay.textures[index]);
@@ -219,6 +237,6 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     } else {
         glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, size, size, 0);
     }
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearSquare(size, view, !oldImageLast);
     glViewport(0, 0, view.windowWidth, view.windowHeight);
 }

@@ -118,7 +118,8 @@ void drawTerrainPass(SceneModel& terrain, bool whole) {
         terrain.draw();
         return;
     }
-    terrain.drawPieces(piecesInView(terrain, currentMatrices()));
+    terrain.drawPieces(piecesInView(terrain, currentMatrices()), true);
+    glFlush();
 }
 
 void drawSkyPass(SceneModel& sky, const GroundBounds* ground, bool whole) {

@@ -23,6 +23,9 @@ bool boxOutside(const ViewFrustum& frustum, const Vec3f& low, const Vec3f& high)
 
 // The terrain under the modelview in force (the camera): the pieces that
 // may reach into the view, or with `whole` its display list as before.
+// The pieces are handed to the renderer in two halves, each flushed, so its
+// threads rasterize the first while the second is submitted and the second
+// while the caller goes on.
 void drawTerrainPass(SceneModel& terrain, bool whole);
 
 // The sky after the terrain. With `ground` (the terrain's, already in the

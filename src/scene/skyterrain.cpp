@@ -119,8 +119,11 @@ void SceneModel::draw() {
     glPopMatrix();
 }
 
-void SceneModel::drawPieces(const std::vector<char>& visible) {
+void SceneModel::drawPieces(const std::vector<char>& visible, bool flushHalfway) {
     if (visible.size() != pieces_.size()) return;
+    size_t largest = 0;
+    for (size_t i = 1; i < corners_.size(); ++i)
+        if (corners_[i].faces.size() > corners_[largest].faces.size()) largest = i;
     glPushMatrix();
     glPushAttrib(ALL_ATTRIBUTE_GROUPS);
         if (look_.unlit) glDisable(GL_LIGHTING);
@@ -130,7 +133,12 @@ void SceneModel::drawPieces(const std::vector<char>& visible) {
             chosen_.clear();
             for (size_t f = 0; f < pieceOf.size(); ++f)
                 if (visible[pieceOf[f]]) chosen_.insert(chosen_.end(), &c.faces[3 * f], &c.faces[3 * f] + 3);
-            drawIndexedBatch(model.objects[i], c, chosen_.data(), chosen_.size(), textures, look_.arrays);
+            const size_t half = flushHalfway && i == largest ? chosen_.size() / 6 * 3 : 0;
+            if (half > 0) {
+                drawIndexedBatch(model.objects[i], c, chosen_.data(), half, textures, look_.arrays);
+                glFlush();
+            }
+            drawIndexedBatch(model.objects[i], c, chosen_.data() + half, chosen_.size() - half, textures, look_.arrays);
         }
         if (look_.unlit) glEnable(GL_LIGHTING);
     glPopAttrib();

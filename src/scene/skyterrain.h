@@ -44,7 +44,10 @@ public:
     void draw();
     // Only the faces of the pieces whose entry in `visible` (one per piece)
     // is non-zero; the same state and pixels as draw() for those faces.
-    void drawPieces(const std::vector<char>& visible);
+    // With `flushHalfway` the renderer is handed the first half of the
+    // largest object's faces (glFlush) before the rest is submitted, so its
+    // threads start rasterizing while this one goes on.
+    void drawPieces(const std::vector<char>& visible, bool flushHalfway = false);
     const std::vector<Piece>& pieces() const { return pieces_; }
     // The piece of each face of object `object`; empty for an object out of range.
     const std::vector<uint8_t>& pieceOfFaces(size_t object) const;
