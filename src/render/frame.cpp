@@ -17,7 +17,6 @@
 #include "render/shadows.h"
 #include "render/vehicles.h"
 
-int renderExperiment = 0;  // TEMP experiments
 namespace {
 
 constexpr int BLINK_HIDDEN_UPTO = 15; // the text is hidden while at or below

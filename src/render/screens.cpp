@@ -3,6 +3,10 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
+
+#include "platform/log.h"
+
 #include "render/light.h"
 #include "render/overlay.h"
 #include "render/shadowbounds.h"
@@ -81,7 +85,16 @@ bool setUpScene(SceneObjects& scene, bool cullFaces) {
     glMatrixMode(GL_MODELVIEW);
 
     // Measured before anything can fail, so it always describes this scene.
-    shadowGround = scene.terrain ? measureGround(scene.terrain->model) : GroundBounds();
+    // The bounds trust the depth buffer to resolve their margin: checked
+    // once here, for this window's buffer.
+    GLint depthBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    if (scene.terrain && depthBits < GROUND_DEPTH_BITS) {
+        char message[96];
+        std::snprintf(message, sizeof message, "%d depth bits: shadow volumes and sky drawn whole", depthBits);
+        logInfo("setUpScene", message);
+    }
+    shadowGround = scene.terrain ? measureGround(scene.terrain->model, depthBits) : GroundBounds();
     if (scene.terrain) {
         if (!scene.terrain->loadTextures()) return false;
         scene.terrain->buildDisplayList();

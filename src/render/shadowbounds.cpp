@@ -238,8 +238,9 @@ bool addSeen(const VolumeView& view, const SeenRegions& r, const Polygon& poly, 
 
 }  // namespace
 
-GroundBounds measureGround(const Model& terrain) {
+GroundBounds measureGround(const Model& terrain, int depthBits) {
     GroundBounds g;
+    if (depthBits < GROUND_DEPTH_BITS) return g;
     for (const ModelObject& o : terrain.objects) {
         if (o.vertices.empty()) continue;
         float minX = o.vertices[0].x, maxX = minX, minZ = o.vertices[0].z, maxZ = minZ;

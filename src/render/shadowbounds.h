@@ -38,13 +38,18 @@ struct GroundBounds {
     std::vector<float> highY;          // highest ground point over each cell, row by row in z
 };
 
-// The bounds of the first height-field object of `terrain` (see above);
-// not valid when there is none.
-GroundBounds measureGround(const Model& terrain);
+// The depth buffer the ground's margin is worked out for. With fewer bits
+// the ground no longer hides what lies a margin behind it for certain.
+constexpr int GROUND_DEPTH_BITS = 24;
+
+// The bounds of the first height-field object of `terrain` (see above),
+// for a depth buffer of `depthBits`; not valid when there is no such
+// object or fewer than GROUND_DEPTH_BITS bits (volumes and sky drawn whole).
+GroundBounds measureGround(const Model& terrain, int depthBits = GROUND_DEPTH_BITS);
 
 // The scene's ground, measured from its terrain by the scene set-up
 // (render/screens.h setUpScene), its only writer; not valid before or
-// without a terrain.
+// without a terrain, nor with fewer than GROUND_DEPTH_BITS depth bits.
 extern GroundBounds shadowGround;
 
 // One frame's view, for the scissor rectangles: what is needed to take a
