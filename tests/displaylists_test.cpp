@@ -131,3 +131,45 @@ TEST_F(DisplayListTest, TexturedObjectsDrawWhiteTimesTheTextureOfTheirSlot) {
     EXPECT_EQ(draw(buildLetteringList(m)), cells);
     glDisable(GL_TEXTURE_2D);
 }
+
+// Drawn from its indexed corners, a face comes out as the list draws it, in
+// either list's arrays; only the faces handed over are drawn.
+TEST_F(DisplayListTest, IndexedCornersDrawTheChosenFacesAsTheListsDo) {
+    Model m = gridModel(3);
+    texture(m.objects[1]);
+    writeTexture("teal.bmp", {0, 128, 128});
+    std::snprintf(m.materials[1].textureFile, sizeof m.materials[1].textureFile, "teal.bmp");
+    prepareArrays(m);
+    ASSERT_TRUE(loadTextures(m, table));
+    std::vector<IndexedCorners> corners;
+    for (const ModelObject& o : m.objects) corners.push_back(indexCorners(o));
+    for (BatchArrays arrays : {BatchArrays::PerObject, BatchArrays::Terrain}) {
+        const unsigned int list = arrays == BatchArrays::Terrain ? buildTerrainList(m, table) : buildSkyList(m, table);
+        auto indexed = [&](std::initializer_list<int> drawn) {
+            glClear(GL_COLOR_BUFFER_BIT);
+            for (int i : drawn) drawIndexedBatch(m.objects[i], corners[i], corners[i].faces.data(), corners[i].faces.size(), table, arrays);
+            std::vector<Colour> cells;
+            unsigned char rgb[3];
+            for (int i = 0; i < 6; ++i) readPixel(100 * i + 25, 25, rgb), cells.push_back({rgb[0], rgb[1], rgb[2]});
+            return cells;
+        };
+        glColor3ub(10, 10, 10);
+        const std::vector<Colour> whole = draw(list);
+        EXPECT_EQ(indexed({0, 1, 2}), whole);
+        std::vector<Colour> middle(6, BLACK);
+        middle[1] = whole[1];
+        EXPECT_EQ(indexed({1}), middle);
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY) || glIsEnabled(GL_COLOR_ARRAY));  // client arrays as found
+    }
+    glDisable(GL_TEXTURE_2D);
+    // A quad's two faces share two corners: four corners, six indices.
+    ModelObject quad;
+    quad.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, quad.normals.assign(4, Vec3f{0, 0, 1});
+    quad.faces = {Face{{0, 1, 2}}, Face{{0, 2, 3}}}, quad.faceCount = 2;
+    Model one;
+    one.objects = {quad}, one.objectCount = 1;
+    prepareArrays(one);
+    const IndexedCorners c = indexCorners(one.objects[0]);
+    EXPECT_EQ(c.vertices.size(), 4u);
+    EXPECT_EQ(c.faces, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
+}

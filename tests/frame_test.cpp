@@ -12,6 +12,7 @@
 #include "motion/character.h"
 #include "platform/clock.h"
 #include "render/frame.h"
+#include "render/light.h"
 #include "render/overlay.h"
 #include "render/screens.h"
 #include "scenefixtures.h"
@@ -102,6 +103,40 @@ TEST_F(SceneFrame, ShadowsDarkenTheFloorAfterTheOverlayIsAdded) {
     EXPECT_TRUE(near(added, {add(lit.r), add(lit.g), add(lit.b)})) << str(added);
     const Colour both = pixel(SHADOW_X, SHADOW_Y, true, true, true, true);
     EXPECT_TRUE(near(both, {uint8_t(added.r / 5), uint8_t(added.g / 5), uint8_t(added.b / 5)})) << str(both);
+}
+
+// The capture adds the old image where nothing new covers it, read back and
+// uploaded: the texture the reference's old-image-first capture gives.
+TEST_F(SceneFrame, TheCaptureGivesTheReferenceTexture) {
+    script.started = true;  // the terrain joins the capture
+    // Light at a slant: the floor comes out grey, so that the old image
+    // added over it would show.
+    glLoadIdentity(), useLight(0, 30, 60);
+    const size_t bytes = size_t(overlay.textureSize) * overlay.textureSize * 3;
+    auto capture = [&](const ReferencePasses& passes) {
+        std::vector<unsigned char> texels(bytes, GREY);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1), glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, overlay.textureSize, overlay.textureSize, GL_RGB, GL_UNSIGNED_BYTE,
+                        texels.data());
+        beginFrame();
+        updateOverlayTexture(scene, true, FrameView(), passes);
+        glBindTexture(GL_TEXTURE_2D, overlay.textures[overlay.textureIndex]);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        return texels;
+    };
+    ReferencePasses before;
+    before.oldImageFirst = before.wholeTerrain = true;
+    const std::vector<unsigned char> now = capture(ReferencePasses{}), reference = capture(before);
+    EXPECT_TRUE(now == reference);
+    // Both the floor and the faded old grey are in it.
+    const unsigned char faded = uint8_t(std::lround(0.9 * GREY));
+    size_t old = 0;
+    for (size_t i = 0; i + 2 < bytes; i += 3) old += now[i] == faded && now[i + 1] == faded && now[i + 2] == faded;
+    EXPECT_TRUE(old > bytes / 30 && old < bytes / 3 - bytes / 30) << old << " of " << bytes / 3;
+    // The capture clears away what it drew, and no more is needed of the
+    // stencil, which it leaves alone.
+    EXPECT_TRUE(pixelIs(100, 100, {0, 0, 0}));
 }
 
 TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {

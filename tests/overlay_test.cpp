@@ -79,4 +79,22 @@ TEST_F(ScreenDrawing, EachCaptureFadesThePreviousByNineTenthsAndKeepsTheStencil)
     EXPECT_TRUE(stencil == 3 && viewport[2] == WIDTH && viewport[3] == HEIGHT) << int(stencil);
 }
 
+// In a window of many squares the capture clears its own square alone:
+// the rest is as the frame's clear left it, and stays so.
+TEST_F(ScreenDrawing, ACaptureInALargeWindowTouchesOnlyItsSquare) {
+    const OverlayState saved = overlay;
+    overlay.textureSize = 128, overlay.textureIndex = 1;  // the window holds 29 such squares
+    createEmptyTexture(overlay.textures, overlay.textureSize, 3, GL_RGB, 1);
+    glColor3ub(90, 160, 30), glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION), glPushMatrix(), glLoadIdentity(), glMatrixMode(GL_MODELVIEW), glPushMatrix(), glLoadIdentity();
+    glRectf(-1, -1, 1, 1);
+    glMatrixMode(GL_PROJECTION), glPopMatrix(), glMatrixMode(GL_MODELVIEW), glPopMatrix();
+    glEnable(GL_TEXTURE_2D);
+    updateOverlayTexture(SceneObjects(), false, FrameView());
+    EXPECT_TRUE(pixelIs(60, 60, {40, 20, 10}) && pixelIs(127, 127, {40, 20, 10})) << "the square, cleared";
+    EXPECT_TRUE(pixelIs(128, 60, {90, 160, 30}) && pixelIs(60, 128, {90, 160, 30}) && pixelIs(700, 500, {90, 160, 30}));
+    glDeleteTextures(1, &overlay.textures[1]);
+    overlay = saved;
+}
+
 }  // namespace

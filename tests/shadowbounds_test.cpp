@@ -2,9 +2,11 @@
 // as the ground, when a view lets the ground hide anything, and which of a
 // volume's triangles it hides.
 #include "render/shadowbounds.h"
+#include "render/scenery.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -72,6 +74,17 @@ TEST(MeasureGround, FindsTheHeightFieldObjectAndItsLowestPoints) {
         EXPECT_EQ(g.highY[middle], c.name[0] == 'g' ? 60 : 0) << c.name;
         EXPECT_EQ(g.highY[g.cells - 1], 0) << c.name;
     }
+    // Too few depth bits to trust the margin: no bounds.
+    EXPECT_FALSE(measureGround(modelOf({gridObject(4, flat)}), 16).valid);
+    // Two faces over the whole square, one corner raised: a cell's height is
+    // the faces' highest point over that cell, not over the faces.
+    const GroundBounds tilted = measureGround(modelOf({gridObject(1, [](float x, float z) {
+        return x == HALF && z == HALF ? 80.0f : 0.0f;
+    })}));
+    ASSERT_TRUE(tilted.valid);
+    EXPECT_EQ(tilted.highY.front(), 0);
+    EXPECT_EQ(tilted.highY.back(), 80);
+    EXPECT_LT(tilted.highY[static_cast<size_t>(tilted.cells / 2) * tilted.cells + tilted.cells / 2], 41);
 }
 
 // gluPerspective's and gluLookAt's matrices, column-major.
@@ -123,6 +136,13 @@ TEST(VolumeScissor, KeepsWhatMayBeSeenAndDropsWhatLiesUnderTheGround) {
     const double low[3] = {0, 2, 0};
     EXPECT_FALSE(viewFrom(g, low, centre, view, camera));
     EXPECT_TRUE(viewFrom(g, low, centre, view, camera, 0.1));
+    // What counts is the pyramid the near plane cuts off (with a near
+    // plane of 10 and a 90-degree view its rectangle reaches 10 below the
+    // eye): level at 15 the ground stays clear of it, looking down from 10
+    // it does not.
+    const double level[3] = {0, 15, 0}, ahead[3] = {150, 15, 0}, high[3] = {0, 10, 0}, below[3] = {1, 0, 0};
+    EXPECT_TRUE(viewFrom(g, level, ahead, view, camera, 10.0));
+    EXPECT_FALSE(viewFrom(g, high, below, view, camera, 10.0));
     ASSERT_TRUE(viewFrom(g, eye, centre, view, camera));
 
     // A volume's side as the volumes are built: from an edge above the
@@ -141,6 +161,34 @@ TEST(VolumeScissor, KeepsWhatMayBeSeenAndDropsWhatLiesUnderTheGround) {
         const ScissorBox box = volumeScissor(view, camera, c.triangle, 3);
         EXPECT_EQ(box.empty(), c.empty) << c.name;
     }
+}
+
+// Boxes the view cannot reach (wholly behind one of its planes by more than
+// the rounding margin) and boxes under the ground, which hides them.
+TEST(ViewFrustum, LeavesOutOnlyBoxesWhollyOutsideAPlane) {
+    float projection[16], camera[16];
+    perspective(90.0, 1.0, 1.0, 800.0, projection);
+    const double eye[3] = {0, 50, 0}, centre[3] = {150, 50, 0};  // level, along +x; near plane at x = 1
+    lookAt(eye, centre, camera);
+    ViewFrustum frustum;
+    ASSERT_TRUE(makeViewFrustum(projection, camera, frustum));
+    const struct { const char* name; Vec3f low, high; bool outside; } cases[] = {
+        {"ahead", {90, 45, -5}, {110, 55, 5}, false},
+        {"behind the eye", {-60, 40, -10}, {-40, 60, 10}, true},
+        {"far to the side", {90, 45, 300}, {110, 55, 320}, true},
+        {"across a side plane", {90, 45, -200}, {110, 55, 0}, false},
+        {"beyond the far plane", {900, 45, -5}, {910, 55, 5}, true},
+        {"before the near plane by less than the margin", {0.2f, 45, -5}, {0.9f, 55, 5}, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(boxOutside(frustum, c.low, c.high), c.outside) << c.name;
+    float nan[16];
+    std::fill(nan, nan + 16, std::nanf(""));
+    EXPECT_FALSE(makeViewFrustum(nan, camera, frustum));
+
+    const GroundBounds g = measureGround(modelOf({gridObject(8, flat)}));
+    EXPECT_TRUE(boxUnderGround(g, {-50, -30, -50}, {50, -2, 50}));
+    EXPECT_FALSE(boxUnderGround(g, {-50, -30, -50}, {50, -0.5f, 50})) << "within the margin of the floor";
+    EXPECT_FALSE(boxUnderGround(g, {50, -30, -50}, {150, -2, 50})) << "reaching beyond a side";
 }
 
 }  // namespace

@@ -56,4 +56,25 @@ TEST(Shadows, DarkeningKeepsOneFifthOfFarShadowedPixelsAndLeavesTheRestAndTheSta
     EXPECT_TRUE(stencil == 1 && std::fabs(depth - 0.8f) < 1e-3f) << int(stencil) << " " << depth;
 }
 
+// Given the box the volumes marked in, the pass darkens inside it alone, and
+// nothing for an empty box: outside it the stencil holds 0 anyway.
+TEST(Shadows, DarkeningWithABoxStaysInsideIt) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
+    scenefixtures::setView(90.0, 1.0, 100.0);
+    glMatrixMode(GL_PROJECTION), glLoadIdentity(), glMatrixMode(GL_MODELVIEW);
+    for (GLenum cap : {GL_TEXTURE_2D, GL_CULL_FACE, GL_LIGHTING}) glDisable(cap);
+    glEnable(GL_DEPTH_TEST);
+    // The whole window marked, far away.
+    glPushAttrib(GL_ENABLE_BIT), glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 0xFF), glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE), glColor3ub(200, 100, 50);
+    glTranslatef(0, 0, 0.6f), glRectf(-1, -1, 1, 1), glLoadIdentity();
+    glPopAttrib();
+    drawShadowDarkening(ScissorBox{});
+    EXPECT_TRUE(pixelIs(400, 300, {200, 100, 50}, 2));
+    drawShadowDarkening(ScissorBox{100, 100, 200, 100});
+    EXPECT_TRUE(pixelIs(150, 150, {40, 20, 10}, 2));
+    EXPECT_TRUE(pixelIs(350, 150, {200, 100, 50}, 2) && pixelIs(150, 250, {200, 100, 50}, 2));
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
 }  // namespace

@@ -19,13 +19,15 @@ constexpr float OVERHEAD[3] = {0, 100, 0};
 // Looking down on a grey floor at y = 0 from the side, so that a shadow's
 // volume is seen through its sides, with the light straight above: draws
 // the floor and the character.
-void drawOnFloor(Character& c, bool castShadows, const float light[3] = OVERHEAD) {
+ScissorBox drawOnFloor(Character& c, bool castShadows, const float light[3] = OVERHEAD) {
     glMatrixMode(GL_PROJECTION), glLoadIdentity(), gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 1.0, 1000.0);
     glMatrixMode(GL_MODELVIEW), glLoadIdentity(), gluLookAt(60, 50, 60, 0, 0, 0, 0, 1, 0);
     glEnable(GL_DEPTH_TEST), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     // The rectangle's plane z = 0 turned to y = 0.
     glColor3ub(120, 120, 120), glPushMatrix(), glRotatef(90, 1, 0, 0), glRectf(-100, -100, 100, 100), glPopMatrix();
-    drawCharacter(c, light, castShadows), glFinish();
+    const ScissorBox marked = drawCharacter(c, light, castShadows);
+    glFinish();
+    return marked;
 }
 
 // Stencil value at the window position of the floor point (x, 0, z).
@@ -48,9 +50,11 @@ TEST(ShadowVolumes, TheBodyShadowsTheFloorBelowItOnlyWhenAsked) {
     // with its centre at y = 20.
     Built h({cube({0, 0, 0}, 200)});
     h.character.setPose(0, 20, 0, 30);
-    drawOnFloor(h.character, false);
+    // Without volumes nothing is marked; whole volumes may mark the window.
+    EXPECT_TRUE(drawOnFloor(h.character, false).empty());
     EXPECT_EQ(stencilAt(0, 0), 0);
-    drawOnFloor(h.character, true);
+    const ScissorBox marked = drawOnFloor(h.character, true);
+    EXPECT_TRUE(marked.x == 0 && marked.y == 0 && marked.width == WIDTH && marked.height == HEIGHT);
     EXPECT_TRUE(stencilAt(0, 0) != 0 && stencilAt(4, -4) != 0 && stencilAt(20, 0) == 0 && stencilAt(0, -25) == 0 &&
                 stencilAt(-15, 15) == 0);
 }
