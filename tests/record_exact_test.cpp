@@ -55,7 +55,7 @@ std::vector<std::string> recordChecksums() {
     EXPECT_TRUE(parseKeyScript(KEYS, FPS, keys, error)) << error;
     std::vector<std::string> sums;
     std::vector<uint8_t> pixels(static_cast<size_t>(WIDTH) * HEIGHT * 3);
-    RecordingDriver driver(FPS, keys, false);
+    RecordingDriver driver(FPS, keys, false, true);
     for (int64_t frame = 0; frame < MAX_FRAMES; ++frame) {
         driver.prepareFrame(frame);
         drawFrame();
