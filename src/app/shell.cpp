@@ -87,12 +87,15 @@ void setUpSceneOnce() {
     if (!setUpScene(sceneObjects, demo.options.cullFaces)) endProgram();
     // From now on the keys and the frames may touch the loaded objects.
     demo.sceneObjectsReady = true;
-    demo.previousPoses = posesOf(sceneObjects);
+    demo.olderPoses = demo.previousPoses = posesOf(sceneObjects);
 }
 
 void makeSteps(int count) {
     for (int i = 0; i < count; ++i) {
-        if (demo.sceneObjectsReady) demo.previousPoses = posesOf(sceneObjects);
+        if (demo.sceneObjectsReady) {
+            demo.olderPoses = demo.previousPoses;
+            demo.previousPoses = posesOf(sceneObjects);
+        }
         simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
     }
 }
