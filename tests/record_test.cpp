@@ -117,8 +117,9 @@ TEST_F(Recording, TwoRunsInAWindowDecodeToTheSameFrames) {
 TEST_F(Recording, TenSecondsAt24FpsMakeThreeHundredTicks) {
     const ProgramRun run = record(dir.path() + "/pace.mp4", false, "--fps 24 --duration 10 --mute");
     ASSERT_EQ(run.status, 0) << run.output;
-    // The frame at 10 - 1/24 s has had 298.75 steps' time.
-    EXPECT_NE(run.output.find("; 298 ticks;"), std::string::npos) << run.output;
+    // The frame at 10 - 1/24 s has had 298.75 steps' time, and the scene
+    // began with a step of its own.
+    EXPECT_NE(run.output.find("; 299 ticks;"), std::string::npos) << run.output;
 }
 
 TEST_F(Recording, BadNamesAndScriptsAreRefusedBeforeAnythingIsWritten) {
@@ -140,7 +141,7 @@ TEST_F(Recording, WithoutADisplayHasEveryFrameTheMusicTheSizesAndTheWindowsPictu
     const std::string path = dir.path() + "/headless.mp4";
     const ProgramRun run = record(path, false);
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("offscreen context; 299 ticks"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("offscreen context; 300 ticks"), std::string::npos) << run.output;
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
     const DecodedVideo video = decodeVideoFile(path);
     expectShortRecording(video);
