@@ -64,9 +64,8 @@ RecordingDriver::RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool w
     demo.exactPace = exact;
     // No window to ask, no waiting; the loader is held so that its end is
     // seen on the same frame in every run, however fast the files read.
-    ShellHooks hooks;
+    ShellHooks hooks = windowHooks();
     hooks.requestRedisplay = nullptr;
-    hooks.startThread = startThread;
     hooks.holdLoader = true;
     hooks.closingEnded = closingScreenDone;
     hooks.wait = nullptr;
