@@ -28,7 +28,6 @@
 #include "capture/videowriter.h"
 #include "platform/clock.h"
 #include "platform/log.h"
-#include "platform/thread.h"
 #include "scene/lettering.h"
 #include "sound/music.h"
 
