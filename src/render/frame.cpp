@@ -12,7 +12,7 @@
 #include "platform/clock.h"
 #include "render/light.h"
 #include "render/overlay.h"
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
 
