@@ -104,7 +104,7 @@ source_release() {
     dir="$(mktemp -d "${TMPDIR:-/tmp}/quelm-release-check-XXXXXX")" || return 1
     tarball="$(bash tools/make-release.sh "$dir" 2>"$dir/make-release.txt")" || { cat "$dir/make-release.txt"; rm -rf "$dir"; return 1; }
     name="$(basename "$tarball" .tar.xz)"
-    tar -tJf "$tarball" | sed "s|^$name/||" | grep -v '/$' | sort >"$dir/listed.txt"
+    tar -tJf "$tarball" | grep -v '/$' | sed "s|^$name/||" | sort >"$dir/listed.txt"
     { git ls-files; echo packaging/source-date-epoch; } | sort >"$dir/expected.txt"
     if ! diff -u "$dir/expected.txt" "$dir/listed.txt" >"$dir/files.diff"; then
         say "the release's files are not the tracked ones:"; head -n 20 "$dir/files.diff"; rm -rf "$dir"; return 1
