@@ -11,7 +11,7 @@
 # bytes (packaging/cpack-project.cmake sets its file times).
 set(QUELM_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(QUELM_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
-set(QUELM_MAINTAINER "quelm developers <quelm@users.noreply.example.org>"
+set(QUELM_PACKAGE_MAINTAINER "quelm developers <quelm@users.noreply.example.org>"
     CACHE STRING "Maintainer named in the package and its changelog")
 # The project's web site: the software centres' entry links it and takes the
 # screenshots from it (docs/screenshots published under screenshots/).
@@ -73,7 +73,7 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)  # one package of both
 set(CPACK_PACKAGE_NAME quelm)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "${QUELM_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${QUELM_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time 3D demo with music")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A title of 3D lettering flies in over a backdrop; the scene then loads
 behind an animated loading screen, and two characters ride spline paths
