@@ -38,16 +38,18 @@
 #include <vector>
 
 #include "app/loader.h"
+#include "app/shell.h"
 #include "app/states.h"
 #include "app/window.h"
 #include "assets/glstate.h"
 #include "assets/texture.h"
 #include "motion/splinepath.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "render/frame.h"
 #include "render/light.h"
+#include "render/cameraandpaths.h"
 #include "render/overlay.h"
-#include "render/paths.h"
 #include "render/scenery.h"
 #include "render/screens.h"
 #include "render/shadowbounds.h"
@@ -127,7 +129,7 @@ void restartScene() {
     if (sceneObjects.redPath) sceneObjects.redPath->rewind();
     startWalk(script);
     script.blinkCounter = 0;
-    overlay.lastOverlayTime = 0.0f;
+    demo.lastOverlayTime = 0.0;
 }
 
 void step() { simulationStep(script, sceneObjects, true); }
@@ -161,6 +163,7 @@ ReferencePasses allReference() {
     return r;
 }
 
+// The window; the vehicles and the camera where their last step put them.
 FrameView benchView() {
     FrameView view;
     view.windowWidth = benchWidth;
@@ -168,11 +171,16 @@ FrameView benchView() {
     return view;
 }
 
-// What display() does in the scene state, with the passes given.
+// What idle and display() do for a frame in the scene state, with the
+// passes given: one step, the shell's capture decision on the program's
+// clock, the frame.
 void wholeFrame(const ReferencePasses& passes) {
     step();
+    decideOverlayCapture(clockSeconds());
+    FrameView view = benchView();
+    view.captureOverlay = demo.captureOverlay;
     beginFrame();
-    drawSceneFrame(sceneObjects, script, demo.options, benchView(), passes);
+    drawSceneFrame(sceneObjects, script, demo.options, view, passes);
     glFlush();
     glutSwapBuffers();
     glFinish();

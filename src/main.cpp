@@ -13,8 +13,8 @@
 #include "app/display.h"
 #include "app/options.h"
 #include "app/record.h"
+#include "app/shell.h"
 #include "app/states.h"
-#include "app/timing.h"
 #include "app/window.h"
 #include "platform/datadir.h"
 #include "platform/log.h"
@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
     // The title is the path the program was started by (argv may be empty).
     glutCreateWindow(argc > 0 && argv[0] ? argv[0] : "quelm");
 
+    demo.exactPace = options.exact;
     initDemo(!options.mute);
 
     glutDisplayFunc(display);

@@ -31,7 +31,7 @@
 #include "render/frame.h"
 #include "render/light.h"
 #include "render/overlay.h"
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 #include "render/scenery.h"
 #include "render/screens.h"
 #include "render/shadowbounds.h"
@@ -69,8 +69,8 @@ void restoreCapture(const std::vector<unsigned char>& texels) {
 // One frame with the overlay's capture due, and what it left in the
 // capture's texture.
 Picture drawAndRead(const DrawOptions& options, const ReferencePasses& passes) {
-    overlay.lastOverlayTime = -1e9;
     FrameView view;
+    view.captureOverlay = true;
     view.windowWidth = WIDTH;
     view.windowHeight = HEIGHT;
     beginFrame();

@@ -9,10 +9,9 @@
 
 #include <GL/glu.h>
 
-#include "platform/clock.h"
 #include "render/light.h"
 #include "render/overlay.h"
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 #include "render/scenery.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
@@ -22,18 +21,6 @@ namespace {
 constexpr int BLINK_HIDDEN_UPTO = 15; // the text is hidden while at or below
 constexpr float AXIS_LENGTH = 100.0f;
 
-// Captures a new overlay texture when the interval 1/overlayRate has passed;
-// the clock is read only while the overlay is on. A rate of 0 means no new
-// captures at all.
-void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
-                          const FrameView& view, const ReferencePasses& reference) {
-    if (overlayRate <= 0) return;
-    const double now = clockSeconds();
-    if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
-        overlay.lastOverlayTime = now;
-        updateOverlayTexture(scene, walkStarted, view, reference);
-    }
-}
 void drawAxes() {
     glBegin(GL_LINES);
         glColor3f(1.0f, 0.0f, 0.0f);
@@ -69,13 +56,13 @@ void beginFrame() {
 
 void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawOptions& options,
                     const FrameView& view, const ReferencePasses& reference) {
-    if (scene.camera) applyCamera(*scene.camera);
+    const ScenePoses poses = view.poses ? *view.poses : posesOf(scene);
+    if (scene.camera) applyCamera(poses.camera);
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // Before anything of the scene is drawn: the capture uses the back
     // buffer's corner and clears it afterwards.
-    if (options.overlayEffect)
-        updateOverlayWhenDue(scene, script.started, options.overlayRate, view, reference);
+    if (options.overlayEffect && view.captureOverlay) updateOverlayTexture(scene, script.started, view, reference);
     if (options.showTerrain && scene.terrain) drawTerrainPass(*scene.terrain, reference.wholeTerrain);
     // What comes after the terrain may be bounded by its ground, which is
     // in the depth buffer by now.
@@ -85,8 +72,10 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
     const bool bounded = groundDrawn && !reference.wholeShadowVolumes;
     const GroundBounds* ground = bounded ? &shadowGround : nullptr;
     ScissorBox marked;
-    if (scene.plainCharacter) marked = drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
-    if (scene.redCharacter) marked = unite(marked, drawCharacter(*scene.redCharacter, light, options.showShadows, ground));
+    if (scene.plainCharacter)
+        marked = drawCharacter(*scene.plainCharacter, poses.plain, light, options.showShadows, ground);
+    if (scene.redCharacter)
+        marked = unite(marked, drawCharacter(*scene.redCharacter, poses.red, light, options.showShadows, ground));
     if (options.overlayEffect) drawOverlay(overlay.textureIndex, view.windowWidth, view.windowHeight);
     // After the overlay, so its light inside a shadow is darkened too; only
     // where the volumes can have marked the stencil.

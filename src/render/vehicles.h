@@ -6,20 +6,23 @@
 // darkens what they leave marked once everything is drawn.
 #pragma once
 #include "motion/character.h"
+#include "motion/pose.h"
 #include "render/shadowbounds.h"
 
 // Textures, then the three display lists. False when a texture cannot be
 // read (the reader has said why); the lists are not built then.
 [[nodiscard]] bool uploadCharacter(Character& character);
 
-// The character under its pose. `sceneLight` is the light's position in
-// world coordinates; with `castShadows` each part's volume goes to the
+// The character under `pose` (its own by default). `sceneLight` is the
+// light's position in world coordinates; with `castShadows` each part's volume goes to the
 // stencil buffer only (colour and depth writes off). With `ground` (the
 // terrain's bounds, its terrain already drawn into the depth buffer) each
 // volume is scissored to where it can still change a stencil value; null
 // draws the volumes whole. Returns the window box outside which the volumes
 // changed no stencil value: empty without volumes or when none was drawn,
 // the viewport for whole ones.
+ScissorBox drawCharacter(Character& character, const VehiclePose& pose, const float sceneLight[3],
+                         bool castShadows, const GroundBounds* ground = nullptr);
 ScissorBox drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
                          const GroundBounds* ground = nullptr);
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "assets/glstate.h"
-#include "assets/paths.h"
+#include "assets/modelpath.h"
 #include "assets/reader3ds.h"
 
 namespace {
