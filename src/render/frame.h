@@ -31,8 +31,9 @@ struct DrawOptions {
 struct ReferencePasses {
     bool wholeShadowVolumes = false;  // every volume over its full length
     bool wholeSky = false;            // the sky's display list over the whole window
-    bool wholeTerrain = false;        // the terrain's display list, in the frame and the capture
-    bool oldImageFirst = false;       // the capture blends the old image under everything
+    bool wholeTerrain = false;        // the terrain's display list, in the frame and the capture, unflushed
+    bool oldImageFirst = false;       // the capture blends the old image under everything, copies by
+                                      // glCopyTexImage2D and clears the whole window
     bool wholeDarkening = false;      // the darkening quad over the whole window
 };
 
