@@ -84,7 +84,8 @@ void SceneModel::sortIntoPieces() {
             pieceOf[f] = static_cast<uint8_t>(piece);
             Piece& p = pieces_[static_cast<size_t>(piece)];
             bool finite = true;
-            for (const Vec3f* corner : v) finite = finite && std::isfinite(corner->x) && std::isfinite(corner->y) && std::isfinite(corner->z);
+            for (const Vec3f* corner : v)
+                finite = finite && std::isfinite(corner->x) && std::isfinite(corner->y) && std::isfinite(corner->z);
             if (!finite) {
                 // No bounds can be trusted: the piece is never left out.
                 p.low = {-far, -far, -far}, p.high = {far, far, far};
@@ -101,7 +102,8 @@ void SceneModel::sortIntoPieces() {
 bool SceneModel::loadTextures() { return ::loadTextures(model, textures); }
 
 void SceneModel::buildDisplayList() {
-    displayList = look_.arrays == BatchArrays::Terrain ? buildTerrainList(model, textures) : buildSkyList(model, textures);
+    displayList = look_.arrays == BatchArrays::Terrain ? buildTerrainList(model, textures)
+                                                       : buildSkyList(model, textures);
 }
 
 const std::vector<uint8_t>& SceneModel::pieceOfFaces(size_t object) const {
