@@ -14,6 +14,7 @@
 #include "app/options.h"
 #include "app/record.h"
 #include "app/states.h"
+#include "app/swapinterval.h"
 #include "app/timing.h"
 #include "app/window.h"
 #include "platform/datadir.h"
@@ -100,6 +101,12 @@ int main(int argc, char** argv) {
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     // The title is the path the program was started by (argv may be empty).
     glutCreateWindow(argc > 0 && argv[0] ? argv[0] : "quelm");
+    // Swaps wait for the display's refresh unless told not to; --exact
+    // leaves the driver as it is, as the original did.
+    if (!options.vsync)
+        requestSwapInterval(0);
+    else if (!options.exact)
+        requestSwapInterval(1);
 
     initDemo(!options.mute);
 
