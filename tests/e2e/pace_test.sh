@@ -32,8 +32,8 @@ start_xvfb
 asanRuntime="$(ldd "$QUELM_BIN" 2>/dev/null | awk '/libasan/ { print $3 }')"
 PRELOAD="${asanRuntime:+$asanRuntime }$E2E_TMP/pace_preload"
 MEASURE_ONLY="${PACE_MEASURE_ONLY:-0}"
-DISPLAYS=(${PACE_DISPLAYS:-free 60hz 144hz 15fps})
-MODES=(${PACE_MODES:-default exact})
+read -ra DISPLAYS <<<"${PACE_DISPLAYS:-free 60hz 144hz 15fps}"
+read -ra MODES <<<"${PACE_MODES:-default exact}"
 SCENE_SECONDS=10.2
 PROBLEMS=()
 TABLE=()
@@ -168,8 +168,8 @@ measure() {
     local figures
     figures="$(analyse "$PACE_LOG")"
     [ "$figures" != none ] || fail "$name: no prompt or no blinking in $PACE_LOG"
-    local fps steps title titleFrames prevFrame stepsCounted low high frames reported swapsReported figureLow figureHigh span
-    eval "$(tr ' ' '\n' <<<"$figures" | grep -E '^[a-zA-Z]+=[-0-9.]+$')"
+    local fps steps title titleFrames prevFrame stepsCounted low high frames reported swapsReported figureLow figureHigh
+    eval "$(tr ' ' '\n' <<<"$figures" | grep -E '^[a-zA-Z]+=[-0-9.]+$' | grep -v '^span=')"
     e2e_log "$name: $figures"
     TABLE+=("| $(display_name "$display") | $mode | $fps ($figureLow-$figureHigh) | $steps | $title s ($titleFrames frames) |")
     [ "$MEASURE_ONLY" = 1 ] && return 0
