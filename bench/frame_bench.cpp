@@ -29,9 +29,11 @@
 
 #include "app/display.h"
 #include "app/loader.h"
+#include "app/shell.h"
 #include "app/states.h"
 #include "app/window.h"
 #include "motion/splinepath.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "render/frame.h"
 #include "render/light.h"
@@ -106,7 +108,7 @@ void restartScene() {
     if (sceneObjects.redPath) sceneObjects.redPath->rewind();
     startWalk(script);
     script.blinkCounter = 0;
-    overlay.lastOverlayTime = 0.0f;
+    demo.lastOverlayTime = 0.0;
 }
 
 void step() { simulationStep(script, sceneObjects, true); }
@@ -122,6 +124,7 @@ double processSeconds() {
 
 void wholeFrame() {
     step();
+    decideOverlayCapture(clockSeconds());
     display();
     glFinish();
 }

@@ -13,9 +13,9 @@
 #include "app/display.h"
 #include "app/options.h"
 #include "app/record.h"
+#include "app/shell.h"
 #include "app/states.h"
 #include "app/swapinterval.h"
-#include "app/timing.h"
 #include "app/window.h"
 #include "platform/datadir.h"
 #include "platform/log.h"
@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     else if (!options.exact)
         requestSwapInterval(1);
 
+    demo.exactPace = options.exact;
     initDemo(!options.mute);
 
     glutDisplayFunc(display);

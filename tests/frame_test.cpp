@@ -111,17 +111,4 @@ TEST_F(SceneFrame, DrawsWithoutAnyLoadedObject) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(SceneFrame, CapturesAtMostOverlayRateTimesASecondAndOnlyWhileTheOverlayIsOn) {
-    overlay.lastOverlayTime = 0.0;
-    // Seconds on the clock, and the capture time each frame should leave (20 ms is not more than the interval).
-    const std::tuple<double, bool, int, double> frames[] = {
-        {100, true, 50, 100}, {100.02, true, 50, 100},  {100.021, true, 50, 100.021},
-        {900, false, 50, 100.021}, {900, true, 0, 100.021}, {900, true, 50, 900}};
-    for (auto [seconds, effect, rate, expected] : frames) {
-        setFakeClock(seconds), options.overlayEffect = effect, options.overlayRate = rate;
-        beginFrame(), drawSceneFrame(scene, script, options, FrameView());
-        EXPECT_EQ(overlay.lastOverlayTime, expected) << seconds << " s, overlay " << effect << ", rate " << rate;
-    }
-}
-
 }  // namespace

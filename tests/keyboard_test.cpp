@@ -1,6 +1,7 @@
-// The keyboard: every key of the table in the states where it matters, the
-// three branches of d, Escape from every state, and the keys that touch the
-// loaded objects before those exist. Only B and Escape need a window.
+// What each key does once idle applies it: every key of the table in the
+// states where it matters, the three branches of d, Escape from every state,
+// and the keys that touch the loaded objects before those exist. Only B and
+// Escape need a window. (When keys act is the shell's: shell_test.)
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -30,7 +31,7 @@ auto snapshot() {
 
 std::string press(unsigned char key) {
     testing::internal::CaptureStdout();
-    keyboard(key, 17, 23);
+    applyKey(key);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -62,9 +63,9 @@ TEST_F(Keys, EachToggleFlipsOnlyItsFlagInEitherCaseInEveryState) {
         for (auto [key, flag] : toggles) {
             SCOPED_TRACE(std::string("key ") + char(key) + " in state " + std::to_string(state));
             const auto before = snapshot();
-            keyboard(key, 0, 0), *flag = !*flag;  // undone by hand: nothing else may differ now
+            applyKey(key), *flag = !*flag;  // undone by hand: nothing else may differ now
             EXPECT_EQ(snapshot(), before) << "the flag did not flip, or something else changed";
-            *flag = !*flag, keyboard(static_cast<unsigned char>(std::toupper(key)), 0, 0);  // '0' has one code
+            *flag = !*flag, applyKey(static_cast<unsigned char>(std::toupper(key)));  // '0' has one code
             EXPECT_EQ(snapshot(), before);
         }
     }
@@ -85,19 +86,19 @@ TEST_F(Keys, DWhileStartedRestartsTheWalkAndMPitchesThePlainCharacterOnceTheScen
     createSceneObjects();
     // Objects written by a loader that has not been seen to end are not touched.
     demo.demoState = STATE_LOADING2, script.started = true, script.scenePhase = PHASE_FOLLOW;
-    keyboard('m', 0, 0), keyboard('D', 0, 0);
+    applyKey('m'), applyKey('D');
     EXPECT_EQ(std::make_tuple(script.started, script.scenePhase, sceneObjects.plainCharacter->pitchState),
               std::make_tuple(true, int(PHASE_FOLLOW), 0));
 
     demo.sceneObjectsReady = true, demo.demoState = STATE_SCENE;
     script.waiting = true, script.lapCount = 1, script.cameraIndex = 6, sceneObjects.cameraPath->seek(6);
-    keyboard('d', 0, 0);
+    applyKey('d');
     EXPECT_EQ(std::make_tuple(script.started, script.scenePhase, script.waiting, script.lapCount, script.cameraIndex),
               std::make_tuple(false, int(PHASE_LOOPING), false, 0, 0));
     EXPECT_EQ(script.cameraTarget[0], 100.0) << "the camera path starts over from sample 0";
-    keyboard('d', 0, 0);  // the scene shows "Press d to start" again; the next d starts it
+    applyKey('d');  // the scene shows "Press d to start" again; the next d starts it
     EXPECT_TRUE(script.started);
-    keyboard('M', 0, 0);
+    applyKey('M');
     const Character& plain = *sceneObjects.plainCharacter;
     EXPECT_EQ(std::make_tuple(plain.pitchState, plain.pitchLimit, plain.pitchCount), std::make_tuple(1, 10, 1));
 }
@@ -117,7 +118,7 @@ protected:
 
 TEST_F(KeysWithWindow, BOnTheTitleFirstOnlyClearsTheFlagThenCullsAtOnce) {
     for (unsigned char key : {'b', 'B', 'b'}) {
-        keyboard(key, 0, 0);
+        applyKey(key);
         EXPECT_EQ(glIsEnabled(GL_CULL_FACE) == GL_TRUE, demo.options.cullFaces) << "the first press must not cull";
     }
     EXPECT_FALSE(demo.options.cullFaces);
@@ -131,7 +132,7 @@ TEST_F(KeysWithWindow, EscapeFromEveryStateShowsAFreshClosingScreen) {
         if (demo.closingLettering)  // words that arrived
             for (int i = 0; i < 70; ++i) demo.closingLettering->items[0]->advance();
 
-        keyboard(27, 0, 0);  // Escape
+        applyKey(27);  // Escape
         ASSERT_TRUE(demo.demoState == STATE_CLOSING && demo.closingLettering && !demo.paused);
         for (LetteringItem* item : demo.closingLettering->items)
             EXPECT_TRUE(item->isMoving() && item->model.materialCount == 1 &&

@@ -1,60 +1,59 @@
 // A recording's clock through the real idle(): 30 steps per second of video
-// at any frame rate, the figure counting drawn frames only; and the default
-// viewer's keys, fed the states a run goes through.
+// at any frame rate under either pace, the figure counting drawn frames only;
+// and the default viewer's keys, fed the states a run goes through.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/recordclock.h"
+#include "app/shell.h"
 #include "app/states.h"
 #include "app/timing.h"
 #include "platform/clock.h"
 
 namespace {
 
-int steps = 0;
-double lastStep = 0;
-void countStep() {
-    if (frameClock.lastTickTime != lastStep) ++steps;
-    lastStep = frameClock.lastTickTime;
-}
-void idleBetweenCounted() { idleBetweenFrames(); countStep(); }
-void idleCounted() { idle(); countStep(); }
+// The steps a recording's clock makes through the real shell, with no window.
+void noRedisplay() {}
 
-TEST(RecordClock, TenSecondsOfVideoMakeThreeHundredStepsAtAnyRate) {
-    for (int fps : {24, 30, 60, 144}) {
-        SCOPED_TRACE(fps);
-        frameClock = FrameClock();
-        demo = Demo();
-        requestRedisplay = [] {};
-        steps = 0;
-        lastStep = 0;
-        RecordClock clock(fps);
-        std::vector<int> figures;
-        ::testing::internal::CaptureStdout();
-        for (int64_t frame = 0; frame < 10 * fps; ++frame) {
-            clock.advanceTo(frame, idleBetweenCounted, idleCounted);
-            // Ten seconds at 30 a second, and never two steps without a frame
-            // between them being due.
-            EXPECT_EQ(steps, ticksDueBy(frame, fps)) << "frame " << frame;
-            if (figures.empty() || figures.back() != frameClock.framesPerSecond)
-                figures.push_back(frameClock.framesPerSecond);
+TEST(RecordClock, TenSecondsOfVideoMakeThreeHundredStepsAtAnyRateUnderEitherPace) {
+    ShellHooks hooks;
+    hooks.requestRedisplay = noRedisplay;
+    const ShellHooks saved = setShellHooks(hooks);
+    for (bool exact : {true, false}) {
+        for (int fps : {24, 30, 60, 144}) {
+            SCOPED_TRACE(std::to_string(fps) + (exact ? " fps, exact" : " fps, paced"));
+            frameClock = FrameClock();
+            demo = Demo();
+            demo.exactPace = exact;
+            RecordClock clock(fps, exact);
+            std::vector<int> figures;
+            ::testing::internal::CaptureStdout();
+            for (int64_t frame = 0; frame < 10 * fps; ++frame) {
+                clock.advanceTo(frame, idleBetweenFrames);
+                idle();
+                // Never a step ahead of the video's time, never one behind.
+                if (exact) EXPECT_EQ(frameClock.stepCount, ticksDueBy(frame, fps)) << "frame " << frame;
+                EXPECT_NEAR(frameClock.stepCount, 30.0 * frame / fps, 1.0) << "frame " << frame;
+                if (figures.empty() || figures.back() != frameClock.framesPerSecond)
+                    figures.push_back(frameClock.framesPerSecond);
+            }
+            clock.advanceTo(10 * fps, idleBetweenFrames);
+            idle();
+            ::testing::internal::GetCapturedStdout();
+            clearFakeClock();
+            // The frame at 10 s has steps 0..299 (the paced clock starts one
+            // step later and has made 300 by then).
+            EXPECT_EQ(frameClock.stepCount, 300);
+            // The figure: 1 after the first frame, then the video's rate (one
+            // frame more when a report falls a frame late on the boundary).
+            ASSERT_GE(figures.size(), 2u);
+            EXPECT_EQ(figures[0], 1);
+            for (size_t i = 1; i < figures.size(); ++i) EXPECT_NEAR(figures[i], fps, 1);
         }
-        // Ten seconds of frames end a frame short of 10 s (at 24 fps tick
-        // 299 is not due yet); the frame at 10 s has ticks 0..299, and tick
-        // 300 falls just after it.
-        EXPECT_NEAR(steps, 300, 1);
-        clock.advanceTo(10 * fps, idleBetweenCounted, idleCounted);
-        ::testing::internal::GetCapturedStdout();
-        clearFakeClock();
-        EXPECT_EQ(steps, 300);
-        // The figure: 1 after the first frame, then the video's rate (one
-        // frame more when a report falls a frame late on the boundary).
-        ASSERT_GE(figures.size(), 2u);
-        EXPECT_EQ(figures[0], 1);
-        for (size_t i = 1; i < figures.size(); ++i) EXPECT_NEAR(figures[i], fps, 1);
     }
+    setShellHooks(saved);
 }
 
 TEST(DefaultViewer, WatchesTheWholeDemoOnce) {

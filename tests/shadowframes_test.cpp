@@ -64,8 +64,8 @@ void restoreCapture(const std::vector<unsigned char>& texels) {
 // One frame with the overlay's capture due, and what it left in the
 // capture's texture.
 Picture drawAndRead(const DrawOptions& options) {
-    overlay.lastOverlayTime = -1e9;
     FrameView view;
+    view.captureOverlay = true;
     view.windowWidth = WIDTH;
     view.windowHeight = HEIGHT;
     beginFrame();

@@ -13,6 +13,7 @@
 
 #include "platform/log.h"
 #include "motion/character.h"
+#include "motion/pose.h"
 #include "motion/splinepath.h"
 #include "render/frame.h"
 
@@ -160,4 +161,41 @@ TEST_F(ScriptTick, RestartLeavesTheCharacterPathsAndMissingObjectsAlone) {
     inScene = false, simulationStep(sc, a, inScene);
     EXPECT_TRUE(!sc.started && sc.blinkCounter == 5);
     EXPECT_TRUE(a.plainPath->cursor == 77 && a.plainCharacter->spinAngle == 0);
+}
+
+// Frames are drawn between the poses before and after a step unless the
+// step was a jump. Over the whole sequence, twice round: every pose that
+// moves further than a path sample (a rewind, a seek, a park, leaving a
+// park, the camera's reset and its first target) counts as a jump, and
+// plain motion does not.
+TEST_F(ScriptTick, EveryJumpIsMarked) {
+    const double SAMPLE = std::sqrt(1.0 + 4.0);  // the camera moves (1, 0, -2) a sample
+    auto moved = [](const Vec3d& p, const Vec3d& q) { return std::hypot(p.x - q.x, p.y - q.y, p.z - q.z); };
+    auto at = [](const VehiclePose& v) { return Vec3d{v.x, v.y, v.z}; };
+    int jumps = 0;
+    for (int t = 1; t <= 2800; ++t) {
+        if (t == 42 || t == 1420) sc.started = true;  // the viewer's d, each time round
+        const ScenePoses before = posesOf(a);
+        simulationStep(sc, a, inScene);
+        const ScenePoses after = posesOf(a);
+        const struct { const char* what; double distance; bool jumped; double most; } checks[] = {
+            {"plain", moved(at(before.plain), at(after.plain)), before.plain.jumps != after.plain.jumps, 1.001},
+            {"red", moved(at(before.red), at(after.red)), before.red.jumps != after.red.jumps, 1.001},
+            {"eye", moved(before.camera.eye, after.camera.eye), before.camera.jumps != after.camera.jumps, SAMPLE + 1e-3},
+            {"centre", moved(before.camera.center, after.camera.center), before.camera.jumps != after.camera.jumps,
+             SAMPLE + 1e-3},
+        };
+        for (const auto& c : checks) {
+            ASSERT_TRUE(c.jumped || c.distance <= c.most) << c.what << " at tick " << t << " moved " << c.distance
+                                                           << (c.jumped ? " and counted a jump" : " without a jump");
+            jumps += c.jumped;
+        }
+        // Blended half-way, a pose lies between its two ends.
+        const ScenePoses half = blendPoses(before, after, 0.5);
+        if (before.red.jumps == after.red.jumps)
+            ASSERT_NEAR(moved(at(half.red), at(before.red)), moved(at(after.red), at(before.red)) / 2, 1e-4) << t;
+        else
+            ASSERT_EQ(half.red.x, after.red.x) << "across a jump: the pose after it, at tick " << t;
+    }
+    EXPECT_TRUE(jumps > 20 && jumps < 100) << jumps << " jumps in 2800 steps";
 }

@@ -1,5 +1,5 @@
-// The shell's half of every frame: what the state says to show and how the
-// states move on between frames; the drawing itself is render/'s.
+// The shell's half of every frame: what the state says to show, at the
+// moment the clock says; the drawing itself is render/'s.
 #include "app/display.h"
 
 #include <GL/freeglut.h>
@@ -8,8 +8,7 @@
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
-#include "platform/clock.h"
-#include "platform/thread.h"
+#include "motion/pose.h"
 #include "render/frame.h"
 #include "render/overlay.h"
 #include "render/screens.h"
@@ -17,105 +16,58 @@
 
 namespace {
 
-constexpr int LOADING_WORD_FRAMES = 15;
-constexpr double CLOSING_HOLD_SECONDS = 5.0;
-constexpr unsigned int HOLD_POLL_MS = 10;
+float wordBlend() { return static_cast<float>(wordStepBlend(frameClock, demo.exactPace)); }
 
-// The title words' next step, and which item shows below them: -1 for
-// none. Returns false instead in the frame that sees the loader's end,
-// which shows the backdrop alone.
-bool stepTitle(TitleLettering& title, int& extraItem) {
-    int& state = demo.demoState;
-    extraItem = -1;
-    // One word at a time: the next starts when this one has arrived.
-    if (advanceFirstMoving(title.items, TitleLettering::WORD_COUNT)) return true;
-    if (state == STATE_LOAD_REQUESTED) {
-        startLoader();
-        state = STATE_LOADING1;
-    } else if (state == STATE_LOADING1 || state == STATE_LOADING2) {
-        if (loaderFinished()) {
-            state = STATE_SCENE;
-            return false;
-        }
-        ++title.loadFrameCounter;
-        const bool first = state == STATE_LOADING1;
-        extraItem = first ? TitleLettering::LOADING1 : TitleLettering::LOADING2;
-        if (title.loadFrameCounter == LOADING_WORD_FRAMES) {
-            title.loadFrameCounter = 0;
-            state = first ? STATE_LOADING2 : STATE_LOADING1;
-        }
-    } else if (state == STATE_TITLE) {
-        extraItem = TitleLettering::PROMPT;
-    }
-    return true;
-}
-
-void enterScene() {
-    if (demo.sceneObjectsReady) return;
-    if (!setUpScene(sceneObjects, demo.options.cullFaces)) endProgram();
-    // From now on the keyboard may touch the loaded objects.
-    demo.sceneObjectsReady = true;
-}
-
-FrameView frameView() {
-    FrameView view;
-    view.windowWidth = windowSize.windowWidth;
-    view.windowHeight = windowSize.windowHeight;
-    view.framesPerSecond = frameClock.framesPerSecond;
-    return view;
-}
-
-void drawTitleScreens() {
+// The title and loading screens; `withWords` false for the frame that saw
+// the loader's end, which shows the backdrop alone.
+void drawTitleScreens(bool withWords) {
     applyDefaultView();
-    if (TitleLettering* title = demo.titleLettering) {
+    if (const TitleLettering* title = demo.titleLettering) {
         drawBackdrop(title->textures[BACKDROP_SLOT]);
-        int extraItem = -1;
-        if (stepTitle(*title, extraItem))
-            drawTitleWords(*title, extraItem);
-        else
-            enterScene();
+        if (withWords) drawTitleWords(*title, demo.titleExtraItem, wordBlend());
     }
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
 void drawClosingScreen() {
     applyDefaultView();
-    if (ClosingLettering* closing = demo.closingLettering) {
-        // The frame in which the second word arrived has been shown; hold it.
-        if (!advanceFirstMoving(closing->items, ClosingLettering::ITEM_COUNT)) closingScreenEnded();
+    if (const ClosingLettering* closing = demo.closingLettering) {
         drawBackdrop(closing->textures[BACKDROP_SLOT]);
-        drawClosingWords(*closing);
+        drawClosingWords(*closing, wordBlend());
     }
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
-// The hold begins; idle waits it out (holdingClosingPicture).
-void holdClosingScreenAndEnd() {
-    if (demo.closingHoldStart < 0.0) demo.closingHoldStart = clockSeconds();
+// The vehicles and the camera where they are at the frame's time, between
+// the poses before and after the last step.
+void drawScene() {
+    const ScenePoses shown =
+        blendPoses(demo.previousPoses, posesOf(sceneObjects), stepBlend(frameClock, demo.exactPace));
+    FrameView view;
+    view.windowWidth = windowSize.windowWidth;
+    view.windowHeight = windowSize.windowHeight;
+    view.framesPerSecond = frameClock.framesPerSecond;
+    view.poses = &shown;
+    view.captureOverlay = demo.captureOverlay;
+    drawSceneFrame(sceneObjects, script, demo.options, view);
 }
 
 }  // namespace
-
-void (*closingScreenEnded)() = holdClosingScreenAndEnd;
-
-bool holdingClosingPicture() {
-    if (demo.closingHoldStart < 0.0 || demo.demoState != STATE_CLOSING) return false;
-    if (clockSeconds() - demo.closingHoldStart >= CLOSING_HOLD_SECONDS) endProgram();
-    sleepMilliseconds(HOLD_POLL_MS);
-    return true;
-}
 
 void drawFrame() {
     beginFrame();
     switch (demo.demoState) {
         case STATE_SCENE:
-            drawSceneFrame(sceneObjects, script, demo.options, frameView());
+            if (demo.sceneObjectsReady)
+                drawScene();
+            else
+                drawTitleScreens(false);
             break;
         case STATE_CLOSING:
             drawClosingScreen();
             break;
         default:
-            drawTitleScreens();
+            drawTitleScreens(true);
             break;
     }
 }

@@ -1,28 +1,11 @@
-// The GLUT display callback: the screens' steps and one whole frame by
-// demo state. GLUT thread only.
+// The GLUT display callback: one whole frame of the current state, drawn
+// from the shell's state as idle left it (app/shell.h); it changes nothing.
+// GLUT thread only.
 #pragma once
 
-// Draws the frame of the current state and swaps the buffers. On the title
-// and loading screens it also moves the words on, starts the loader once
-// the six title words have arrived after d, alternates the loading words
-// and enters the scene in the frame that sees the loader's end; on the
-// closing screen it moves the two words on and, in the frame after the
-// second has arrived, waits five seconds and ends the program.
+// Draws the frame and swaps the buffers.
 void display();
 
-// What the closing screen does in the frame after its second word has
-// arrived: the picture is held from then on (see holdingClosingPicture) and
-// the program ends five seconds later. A recording
-// puts its own here (it holds the picture in the video instead and returns,
-// and that frame is then drawn as the one before it).
-extern void (*closingScreenEnded)();
-
-// Idle's question while the closing picture is held: true (after a short
-// wait) while it holds, with no frame drawn, counted or reported, so the
-// window keeps the picture and the close button and signals are still
-// heard; ends the program when the five seconds are over.
-bool holdingClosingPicture();
-
 // display() without the flush and the swap: the frame stays in the back
-// buffer (tests read it there).
+// buffer (tests and the recording read it there).
 void drawFrame();

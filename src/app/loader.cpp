@@ -11,13 +11,14 @@
 
 SceneObjects sceneObjects;
 
-ThreadHandle* (*startLoaderThread)(int (*entry)(void* parameter), void* parameter) = startThread;
-
 namespace {
-
 
 // Set by the exit handler; the loader checks it between objects.
 std::atomic<bool> loaderStopRequested{false};
+// A held loader waits for this after its work; its work done is signalled
+// in workDone.
+std::atomic<bool> holdReleased{true};
+std::atomic<bool> workDone{false};
 // The running loader, for the exit handler (GLUT thread writes it once).
 ThreadHandle* runningLoader = nullptr;
 // True on the loader thread only: an exit started there must not wait for
@@ -36,7 +37,7 @@ bool stopRequested() { return loaderStopRequested.load(std::memory_order_acquire
 // normally ends in milliseconds; a read that hangs (a pipe nobody writes,
 // a dead network share) must not keep the program from ending.
 constexpr unsigned int LOADER_EXIT_WAIT_MS = 10000;
-constexpr unsigned int LOADER_EXIT_POLL_MS = 2;
+constexpr unsigned int LOADER_POLL_MS = 2;
 
 // Runs at exit before the log and the music are destroyed (registered after
 // both were constructed), so the loader never writes into a closed log. If
@@ -45,16 +46,24 @@ constexpr unsigned int LOADER_EXIT_POLL_MS = 2;
 // every exit of this program reports 0.
 void waitForLoaderAtExit() {
     loaderStopRequested.store(true, std::memory_order_release);
+    holdReleased.store(true, std::memory_order_release);
     if (onLoaderThread || !runningLoader) return;
-    for (unsigned int waited = 0; pollThreadExit(runningLoader) == STILL_ACTIVE;
-         waited += LOADER_EXIT_POLL_MS) {
+    for (unsigned int waited = 0; pollThreadExit(runningLoader) == STILL_ACTIVE; waited += LOADER_POLL_MS) {
         if (waited >= LOADER_EXIT_WAIT_MS) {
             logWarning("exit", "the loader thread is still reading; ending without it");
             std::fflush(nullptr);
             std::_Exit(0);
         }
-        sleepMilliseconds(LOADER_EXIT_POLL_MS);
+        sleepMilliseconds(LOADER_POLL_MS);
     }
+}
+
+// The thread's entry: the work, then the hold if there is one.
+int heldOrPlainLoaderMain(void* parameter) {
+    const int result = loaderThreadMain(parameter);
+    workDone.store(true, std::memory_order_release);
+    while (!holdReleased.load(std::memory_order_acquire)) sleepMilliseconds(1);
+    return result;
 }
 
 }  // namespace
@@ -81,11 +90,13 @@ void createSceneObjects() {
     s.camera = new Camera;
 }
 
-void startLoader() {
-    ThreadHandle* handle = startLoaderThread(loaderThreadMain, nullptr);
+void startLoader(ThreadStarter start, bool hold) {
+    workDone.store(false, std::memory_order_relaxed);
+    holdReleased.store(!hold, std::memory_order_release);
+    ThreadHandle* handle = start ? start(heldOrPlainLoaderMain, nullptr) : nullptr;
     if (!handle) {
-        logError("startLoaderThread",
-                 "the loader thread could not be started; loading the scene without it");
+        logError("startLoaderThread", "the loader thread could not be started; loading the scene without it");
+        holdReleased.store(true, std::memory_order_release);
         fallbackPolls = 0;
         loaderHandle = nullptr;
         return;
@@ -105,3 +116,11 @@ bool loaderFinished() {
     return true;
 }
 
+bool loaderHeld() { return loaderHandle && !holdReleased.load(std::memory_order_acquire); }
+
+void releaseLoader() {
+    if (!loaderHeld()) return;
+    while (!workDone.load(std::memory_order_acquire)) sleepMilliseconds(1);
+    holdReleased.store(true, std::memory_order_release);
+    while (pollThreadExit(loaderHandle) == STILL_ACTIVE) sleepMilliseconds(1);
+}

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "app/display.h"
 #include "app/loader.h"
 #include "app/recordclock.h"
+#include "app/shell.h"
 #include "app/states.h"
 #include "app/timing.h"
 #include "app/window.h"
@@ -34,98 +34,48 @@
 
 namespace {
 
-// The driver's state: the seams it installs are plain functions.
+// The driver's state; the shell's hooks point into it.
 struct DriverState {
     int fps = 60;
+    bool exact = false;
     std::vector<KeyEvent> scripted;
     bool watch = false;
-    RecordClock clock{60};
+    RecordClock clock{60, false};
     DefaultViewer viewer{60};
     SeenState seen;
-    int64_t ticks = 0;
     bool closingEnded = false;
     int64_t loadingStart = -1;  // frame that started the loader; -1 before
-    void (*savedRedisplay)() = nullptr;
-    void (*savedClosingEnd)() = nullptr;
-    ThreadHandle* (*savedLoaderStart)(int (*)(void*), void*) = nullptr;
+    ShellHooks savedHooks;
 };
 DriverState* driver = nullptr;
 
-// The loader held after its work until the recording lets it end: its end
-// is then seen in the same frame in every run, however fast the files read.
-std::atomic<bool> loaderWorkDone{false};
-std::atomic<bool> loaderReleased{true};
-int (*heldEntry)(void*) = nullptr;
-void* heldParameter = nullptr;
-ThreadHandle* heldLoader = nullptr;
-
-int heldLoaderMain(void*) {
-    const int result = heldEntry(heldParameter);
-    loaderWorkDone.store(true, std::memory_order_release);
-    while (!loaderReleased.load(std::memory_order_acquire)) sleepMilliseconds(1);
-    return result;
-}
-
-void releaseLoader() { loaderReleased.store(true, std::memory_order_release); }
-
-ThreadHandle* startHeldLoader(int (*entry)(void*), void* parameter) {
-    heldEntry = entry;
-    heldParameter = parameter;
-    loaderWorkDone.store(false, std::memory_order_relaxed);
-    loaderReleased.store(false, std::memory_order_release);
-    heldLoader = startThread(heldLoaderMain, nullptr);
-    if (!heldLoader) releaseLoader();
-    return heldLoader;
-}
-
-// Lets the held loader end and waits for it, so that its end is observed in
-// the next frame.
-void finishLoader() {
-    if (!heldLoader) return;
-    while (!loaderWorkDone.load(std::memory_order_acquire)) sleepMilliseconds(1);
-    releaseLoader();
-    while (pollThreadExit(heldLoader) == STILL_ACTIVE) sleepMilliseconds(1);
-    heldLoader = nullptr;
-}
-
-// An exit while the loader is held (a failure that ends the program) must
-// let it go first; registered after the loader's own exit guard, so it runs
-// before that guard waits for the thread.
-void releaseLoaderAtExit() { releaseLoader(); }
-
-void noRedisplay() {}
 void closingScreenDone() { driver->closingEnded = true; }
-
-void countingIdle(void (*idleCall)()) {
-    const double before = frameClock.lastTickTime;
-    idleCall();
-    if (frameClock.lastTickTime != before) ++driver->ticks;
-}
-void idleBetween() { countingIdle(idleBetweenFrames); }
-void idleAtFrame() { countingIdle(idle); }
 
 }  // namespace
 
-RecordingDriver::RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool watch) {
+RecordingDriver::RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool watch, bool exact) {
     driver = new DriverState;
     driver->fps = fps;
+    driver->exact = exact;
     driver->scripted = std::move(scripted);
     driver->watch = watch;
-    driver->clock = RecordClock(fps);
+    driver->clock = RecordClock(fps, exact);
     driver->viewer = DefaultViewer(fps);
-    driver->savedRedisplay = requestRedisplay;
-    driver->savedClosingEnd = closingScreenEnded;
-    driver->savedLoaderStart = startLoaderThread;
-    requestRedisplay = noRedisplay;
-    closingScreenEnded = closingScreenDone;
-    startLoaderThread = startHeldLoader;
+    demo.exactPace = exact;
+    // No window to ask, no waiting; the loader is held so that its end is
+    // seen on the same frame in every run, however fast the files read.
+    ShellHooks hooks;
+    hooks.requestRedisplay = nullptr;
+    hooks.startThread = startThread;
+    hooks.holdLoader = true;
+    hooks.closingEnded = closingScreenDone;
+    hooks.wait = nullptr;
+    driver->savedHooks = setShellHooks(hooks);
 }
 
 RecordingDriver::~RecordingDriver() {
     releaseLoader();
-    requestRedisplay = driver->savedRedisplay;
-    closingScreenEnded = driver->savedClosingEnd;
-    startLoaderThread = driver->savedLoaderStart;
+    setShellHooks(driver->savedHooks);
     clearFakeClock();
     delete driver;
     driver = nullptr;
@@ -134,19 +84,17 @@ RecordingDriver::~RecordingDriver() {
 void RecordingDriver::prepareFrame(int64_t frame) {
     DriverState& d = *driver;
     const bool loading = demo.demoState == STATE_LOADING1 || demo.demoState == STATE_LOADING2;
-    if (heldLoader) {
-        static bool exitReleaseRegistered = false;
-        if (!exitReleaseRegistered) exitReleaseRegistered = std::atexit(releaseLoaderAtExit) == 0;
+    if (loaderHeld()) {
         if (d.loadingStart < 0) d.loadingStart = frame - 1;
         const auto loadingFrames = static_cast<int64_t>(std::lround(LOADING_SECONDS * d.fps));
-        if (!loading || frame - d.loadingStart > loadingFrames) finishLoader();
+        if (!loading || frame - d.loadingStart > loadingFrames) releaseLoader();
     }
 
-    d.clock.advanceTo(frame, idleBetween, idleAtFrame);
-
+    d.clock.advanceTo(frame, idleBetweenFrames);
     const std::vector<unsigned char> keys =
         d.watch ? d.viewer.keysBefore(frame, d.seen) : keysDueAt(d.scripted, frame);
     for (unsigned char key : keys) keyboard(key, 0, 0);
+    idle();
 }
 
 void RecordingDriver::afterFrame(int64_t /*frame*/) {
@@ -160,7 +108,7 @@ void RecordingDriver::afterFrame(int64_t /*frame*/) {
 
 bool RecordingDriver::closingEnded() const { return driver->closingEnded; }
 
-int64_t RecordingDriver::ticks() const { return driver->ticks; }
+int64_t RecordingDriver::ticks() const { return frameClock.stepCount; }
 
 namespace {
 
@@ -230,12 +178,13 @@ private:
 };
 
 // The frames a default run takes at `fps`: an estimate for the progress
-// line until the closing screen shows where it ends (the title's 400
-// word-steps are frames, the rest is video time).
-int64_t estimatedDefaultFrames(int fps) {
-    constexpr int TITLE_FRAMES = 400;
+// line until the closing screen shows where it ends (under the exact pace
+// the title's 400 word-steps are frames, else 6.7 s).
+int64_t estimatedDefaultFrames(int fps, bool exact) {
+    constexpr int TITLE_WORD_STEPS = 400;
     constexpr double REST_SECONDS = 60.0;
-    return TITLE_FRAMES + static_cast<int64_t>(REST_SECONDS * fps);
+    const int64_t title = exact ? TITLE_WORD_STEPS : static_cast<int64_t>(TITLE_WORD_STEPS * WORD_STEP_INTERVAL * fps);
+    return title + static_cast<int64_t>(REST_SECONDS * fps);
 }
 
 bool scriptHasEscape(const std::vector<KeyEvent>& events) {
@@ -298,10 +247,10 @@ int runRecording(const CommandLine& options, int argc, char** argv) {
     VideoWriter writer;
     if (!writer.open(path, settings)) return fail(writer.error());
 
-    RecordingDriver driver(fps, std::move(events), !options.keysGiven);
+    RecordingDriver driver(fps, std::move(events), !options.keysGiven, options.exact);
     const int64_t limit = options.duration > 0 ? static_cast<int64_t>(std::llround(options.duration * fps)) : -1;
     const int64_t holdFrames = static_cast<int64_t>(std::lround(RecordingDriver::CLOSING_HOLD_SECONDS * fps));
-    ProgressLine progress(stderr, isTerminal(stderr), limit > 0 ? limit : estimatedDefaultFrames(fps));
+    ProgressLine progress(stderr, isTerminal(stderr), limit > 0 ? limit : estimatedDefaultFrames(fps, options.exact));
 
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     std::vector<uint8_t> pixels(rowBytes * static_cast<size_t>(height));
@@ -328,16 +277,15 @@ int runRecording(const CommandLine& options, int argc, char** argv) {
                 drawFrame();
                 glFinish();
                 timings.render += secondsSince(t);
+                t = Clock::now();
+                glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+                timings.readBack += secondsSince(t);
+                if (context.inWindow()) glutSwapBuffers();
+                driver.afterFrame(frame);
                 if (driver.closingEnded()) {
-                    // This frame repeats the last; the video holds that one instead.
+                    // This frame, the closing words at rest, is held.
                     holdLeft = holdFrames;
                     if (limit < 0) progress.setTotal(frame + holdFrames);
-                } else {
-                    t = Clock::now();
-                    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-                    timings.readBack += secondsSince(t);
-                    if (context.inWindow()) glutSwapBuffers();
-                    driver.afterFrame(frame);
                 }
             }
             if (holdLeft > 0) --holdLeft;

@@ -9,27 +9,29 @@
 #include "app/options.h"
 #include "capture/keyscript.h"
 
-// Drives the program's own state through the frames of a recording: the
-// virtual clock (app/recordclock.h), the keys (a script or the default
-// viewer), the loader held for a fixed part of the video so that every run
-// shows the loading screen for the same frames, and the closing screen's
-// end. It installs its seams (requestRedisplay, closingScreenEnded,
-// startLoaderThread) while it lives; one at a time. The caller draws with
-// drawFrame() between prepareFrame and afterFrame, in a current context.
+// Drives the program's own shell (app/shell.h) through the frames of a
+// recording: the virtual clock (app/recordclock.h), the keys (a script or
+// the default viewer), the loader held for a fixed part of the video so that
+// every run shows the loading screen for the same frames, and the closing
+// screen's end. It installs its shell hooks while it lives; one at a time.
+// The caller draws with drawFrame() between prepareFrame and afterFrame, in
+// a current context.
 class RecordingDriver {
 public:
-    // `scripted` is used unless `watch`, which selects the default viewer.
-    RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool watch);
-    ~RecordingDriver();  // restores the seams and lets a held loader end
+    // `scripted` is used unless `watch`, which selects the default viewer;
+    // `exact` plays the original pace (the title's word-steps are frames).
+    RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool watch, bool exact = false);
+    ~RecordingDriver();  // restores the hooks and lets a held loader end
 
-    // Clock, idle calls and keys before drawing frame `frame` (in order from 0).
+    // Clock, keys and the shell's idle call before drawing frame `frame`
+    // (in order from 0).
     void prepareFrame(int64_t frame);
     // What the frame just drawn left, for the viewer.
     void afterFrame(int64_t frame);
-    // The closing screen has shown its last word: the frame now being drawn
-    // repeats the one before, which the video holds for five seconds.
+    // The closing words have arrived: the frame now being drawn is the last,
+    // which the video holds for five seconds.
     bool closingEnded() const;
-    // Simulation steps made so far (idle calls that stepped).
+    // Simulation steps made so far.
     int64_t ticks() const;
 
     // Seconds of video the loading screen shows; the scene follows.

@@ -21,13 +21,14 @@ int64_t ticksDueBy(int64_t frame, int fps) {
     return scaled % fps == 0 ? scaled / fps : scaled / fps + 1;
 }
 
-void RecordClock::advanceTo(int64_t frame, void (*between)(), void (*atFrame)()) {
-    for (const int64_t due = ticksDueBy(frame, fps); nextTick < due; ++nextTick) {
-        setFakeClock(recordTickSeconds(nextTick));
-        between();
+void RecordClock::advanceTo(int64_t frame, void (*between)()) {
+    if (exact) {
+        for (const int64_t due = ticksDueBy(frame, fps); nextTick < due; ++nextTick) {
+            setFakeClock(recordTickSeconds(nextTick));
+            between();
+        }
     }
     setFakeClock(recordFrameSeconds(frame, fps));
-    atFrame();
 }
 
 int64_t DefaultViewer::framesOf(double seconds) const {

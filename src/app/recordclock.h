@@ -1,9 +1,10 @@
 // A recording's virtual clock and its default viewer: which idle calls a
 // frame of the video needs, and which keys a viewer would press. No OpenGL.
 //
-// Frame k is shown at CLOCK_START_SECONDS + k/fps. The script must make 30 steps
-// per second of video at any frame rate, but idle() steps at most once per
-// call, and only when more than 1/30 s has passed since its last step. So
+// Frame k is shown at CLOCK_START_SECONDS + k/fps. The script makes 30 steps
+// per second of video at any frame rate. The paced clock does that by itself
+// from the frames' times. Under the exact pace idle() steps at most once per
+// call, and only when more than 1/30 s has passed since its last step, so
 // between two frames idle is also called at the tick times
 // CLOCK_START_SECONDS + n/30 + n * TICK_SLACK, each strictly more than 1/30 s
 // after the one before; the slack of a nanosecond per tick keeps that true
@@ -24,16 +25,18 @@ int64_t ticksDueBy(int64_t frame, int fps);
 
 class RecordClock {
 public:
-    explicit RecordClock(int fps) : fps(fps) {}
+    RecordClock(int fps, bool exact) : fps(fps), exact(exact) {}
 
-    // Sets the program's clock for each tick due since the previous frame and
-    // calls `between` there, then for the frame itself and calls `atFrame`.
-    // Frames come in order from 0. Tick 0 is frame 0's own: the first idle
-    // call of the program reports and steps at once.
-    void advanceTo(int64_t frame, void (*between)(), void (*atFrame)());
+    // Under the exact pace, sets the program's clock for each tick due since
+    // the previous frame and calls `between` there; then sets it to the
+    // frame's time, for the caller's idle call. Frames come in order from 0.
+    // Tick 0 is frame 0's own: the first idle call of the program reports
+    // and steps at once.
+    void advanceTo(int64_t frame, void (*between)());
 
 private:
     int fps;
+    bool exact;
     int64_t nextTick = 1;
 };
 

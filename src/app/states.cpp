@@ -72,6 +72,11 @@ void pressM() {
 }  // namespace
 
 void keyboard(unsigned char key, int /*x*/, int /*y*/) {
+    PendingKeys& pending = demo.pendingKeys;
+    if (pending.count < PendingKeys::CAPACITY) pending.keys[pending.count++] = key;
+}
+
+void applyKey(unsigned char key) {
     if (key == KEY_ESCAPE) {
         enterClosing();
         demo.demoState = STATE_CLOSING;

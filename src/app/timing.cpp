@@ -1,62 +1,67 @@
-// The program's clock: one idle call per drawn frame, a frames-per-second
-// report once a second, and the fixed 1/30 s simulation tick.
-//
-// The thresholds are compared strictly, so the tick stays below 30 per second
-// and late ticks are dropped rather than made up (a slow machine plays the
-// scene in slow motion). The clock counts from the program's start in double
-// precision, so the tick keeps its pace however long the machine has been up.
 #include "app/timing.h"
-
-#include <GL/freeglut.h>
-
-#include <cstdio>
-
-#include "app/desktop.h"
-#include "app/display.h"
-#include "app/loader.h"
-#include "app/states.h"
-#include "platform/clock.h"
 
 FrameClock frameClock;
 
-void (*requestRedisplay)() = glutPostRedisplay;
-
-namespace {
-constexpr double FPS_REPORT_INTERVAL = 1.0;
-constexpr double TICK_INTERVAL = 1.0 / 30.0;
-}  // namespace
-
 namespace {
 
-void advanceClock(bool drawnFrame) {
-    // Paused: no clock reading, so the first call afterwards sees the whole
-    // pause as one step, reports at once and ticks exactly once.
-    endWhenRequested();
-    if (holdingClosingPicture()) return;
-    if (demo.paused) return;
-    FrameClock& c = frameClock;
-
-    c.currentTime = clockSeconds();
-    if (drawnFrame) ++c.frameCounter;
-
-    if (c.currentTime - c.lastFpsTime > FPS_REPORT_INTERVAL) {
-        c.lastFpsTime = c.currentTime;
-        std::printf("Current Frames Per Second: %d\n", c.frameCounter);
-        c.framesPerSecond = c.frameCounter;
-        c.frameCounter = 0;
+// Whole steps of `interval` in `due` (made up to `MAX_CATCH_UP` at most);
+// `due` keeps the rest. The comparison allows for the rounding of sums of
+// thirds, so a clock read at exact multiples of the interval (a recording's)
+// makes its step on time rather than one frame late.
+int takeSteps(double& due, double interval) {
+    if (due > MAX_CATCH_UP) due = MAX_CATCH_UP;
+    int steps = 0;
+    while (due >= interval * (1.0 - 1e-9)) {
+        due -= interval;
+        ++steps;
     }
-
-    // The new reference is now, not the old one plus a tick: no catching up.
-    if (c.currentTime - c.lastTickTime > TICK_INTERVAL) {
-        c.lastTickTime = c.currentTime;
-        simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
-    }
-
-    if (drawnFrame) requestRedisplay();
+    if (due < 0.0) due = 0.0;
+    return steps;
 }
 
 }  // namespace
 
-void idle() { advanceClock(true); }
+ClockAdvance advanceFrameClock(FrameClock& c, double now, bool drawnFrame, bool exact) {
+    ClockAdvance advance;
+    c.currentTime = now;
+    if (drawnFrame) ++c.frameCounter;
 
-void idleBetweenFrames() { advanceClock(false); }
+    if (c.currentTime - c.lastFpsTime > FPS_REPORT_INTERVAL) {
+        c.lastFpsTime = c.currentTime;
+        c.framesPerSecond = c.frameCounter;
+        c.frameCounter = 0;
+        advance.reported = true;
+    }
+
+    if (exact) {
+        // The new reference is now, not the old one plus a tick: no catching up.
+        if (c.currentTime - c.lastTickTime > TICK_INTERVAL) {
+            c.lastTickTime = c.currentTime;
+            advance.steps = 1;
+        }
+        advance.wordSteps = drawnFrame ? 1 : 0;
+    } else {
+        const double elapsed = c.lastPaceTime == NO_PACE_TIME ? 0.0 : now - c.lastPaceTime;
+        c.lastPaceTime = now;
+        if (elapsed > 0.0) {
+            c.stepDue += elapsed;
+            c.wordStepDue += elapsed;
+        }
+        advance.steps = takeSteps(c.stepDue, TICK_INTERVAL);
+        advance.wordSteps = takeSteps(c.wordStepDue, WORD_STEP_INTERVAL);
+    }
+    c.stepCount += advance.steps;
+    return advance;
+}
+
+double stepBlend(const FrameClock& c, bool exact) {
+    if (exact) return 1.0;
+    const double t = c.stepDue / TICK_INTERVAL;
+    return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+}
+
+double wordStepBlend(const FrameClock& c, bool exact) {
+    if (exact) return 1.0;
+    const double t = c.wordStepDue / WORD_STEP_INTERVAL;
+    return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+}

@@ -51,6 +51,11 @@ public:
     int pitchLimit = 80;      // steps of the rising half
     int pitchCount = 1;       // current step of the pitch
     int spinAngle = 0;        // degrees, 0..350 in steps of 10
+    // Written by the script (motion/simulation.h): the path sample the pose
+    // came from (-1 parked or never posed), and how many poses so far did
+    // not follow on from the one before, which a frame must not blend across.
+    int pathSample = -1;
+    int jumps = 0;
 
     Character(const Character&) = delete;
     Character& operator=(const Character&) = delete;

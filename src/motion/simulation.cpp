@@ -36,16 +36,28 @@ void pose(Character* character, const Vec3d& p, double heading) {
                        static_cast<float>(heading));
 }
 
+// A pose from sample `index` of the character's path: motion when it is the
+// sample after the last one, else a jump (a rewind, a seek, leaving a park).
+void poseFromPath(Character* character, const Vec3d& p, double heading, int index) {
+    if (character->pathSample < 0 || index != character->pathSample + 1) ++character->jumps;
+    character->pathSample = index;
+    pose(character, p, heading);
+}
+
 int walk(SplinePath* path, Character* character) {
     Vec3d p;
     double heading = 0.0;
     const int index = takeStep(path, &p, &heading);
-    pose(character, p, heading);
+    poseFromPath(character, p, heading, index);
     return index;
 }
 
 // Out of sight below the terrain.
-void park(Character* character) { character->setPose(0.0f, -50.0f, 0.0f, 0.0f); }
+void park(Character* character) {
+    if (character->pathSample >= 0) ++character->jumps;
+    character->pathSample = -1;
+    character->setPose(0.0f, -50.0f, 0.0f, 0.0f);
+}
 
 void takeCameraSample(Script& s, SplinePath* cameraPath) {
     double* cameraTarget = s.cameraTarget;
@@ -66,7 +78,7 @@ void followStep(Script& s, const SceneActors& a) {
     double redHeading = 0.0;
     const int iR = takeStep(redPath, &redPosition, &redHeading);
     if (iR == RED_FOLLOW_START) redCharacter->startPitch(40);
-    pose(redCharacter, redPosition, redHeading);
+    poseFromPath(redCharacter, redPosition, redHeading, iR);
 
     const int iP = walk(plainPath, plainCharacter);
     if (iP == 1) plainCharacter->startPitch(30);
@@ -109,6 +121,8 @@ void Camera::reset() {
     center = vec(0.0, 0.0, 0.0);
     up = vec(0.0, 1.0, 0.0);
     mode = 1;
+    onTarget = false;
+    ++jumps;
 }
 
 bool Camera::update(float x, float y, float z, float dx, float dy, float dz) {
@@ -122,6 +136,10 @@ bool Camera::update(float x, float y, float z, float dx, float dy, float dz) {
             blendTime = 0.0;
         }
         return false;
+    }
+    if (!onTarget) {
+        onTarget = true;
+        ++jumps;
     }
     eye = vec(x, y, z);
     center = vec(static_cast<double>(x) + dx, static_cast<double>(y) + dy,

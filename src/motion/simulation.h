@@ -39,6 +39,10 @@ public:
     Vec3d up;               // up direction
     double blendTime = 0.0; // ticks of the opening pan so far
     int mode = 1;           // 1 opening pan, 2 following
+    // Moves that are no motion: reset, and the eye leaving the pan for its
+    // first target; a frame must not blend across them.
+    int jumps = 0;
+    bool onTarget = false;  // the eye sits on the targets (mode 2 after its first update)
 };
 
 // The loaded objects the script moves (not owned). Filled by the loader

@@ -9,7 +9,6 @@
 
 #include <GL/glu.h>
 
-#include "platform/clock.h"
 #include "render/light.h"
 #include "render/overlay.h"
 #include "render/paths.h"
@@ -21,18 +20,6 @@ namespace {
 constexpr int BLINK_HIDDEN_UPTO = 15; // the text is hidden while at or below
 constexpr float AXIS_LENGTH = 100.0f;
 
-// Captures a new overlay texture when the interval 1/overlayRate has passed;
-// the clock is read only while the overlay is on. A rate of 0 means no new
-// captures at all.
-void updateOverlayWhenDue(const SceneObjects& scene, bool walkStarted, int overlayRate,
-                          const FrameView& view, bool oldImageLast) {
-    if (overlayRate <= 0) return;
-    const double now = clockSeconds();
-    if (now - overlay.lastOverlayTime > 1.0 / overlayRate) {
-        overlay.lastOverlayTime = now;
-        updateOverlayTexture(scene, walkStarted, view, oldImageLast);
-    }
-}
 void drawAxes() {
     glBegin(GL_LINES);
         glColor3f(1.0f, 0.0f, 0.0f);
@@ -68,13 +55,14 @@ void beginFrame() {
 
 void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawOptions& options,
                     const FrameView& view) {
-    if (scene.camera) applyCamera(*scene.camera);
+    const ScenePoses poses = view.poses ? *view.poses : posesOf(scene);
+    if (scene.camera) applyCamera(poses.camera);
     float light[3] = {0.0f, 0.0f, 0.0f};
     if (sceneLight()) sceneLight()->getPosition(light);
     // Before anything of the scene is drawn: the capture uses the back
     // buffer's corner and clears it afterwards.
-    if (options.overlayEffect)
-        updateOverlayWhenDue(scene, script.started, options.overlayRate, view, options.captureOldImageLast);
+    if (options.overlayEffect && view.captureOverlay)
+        updateOverlayTexture(scene, script.started, view, options.captureOldImageLast);
     if (options.showTerrain && scene.terrain) scene.terrain->draw();
     // What comes after the terrain may be bounded by its ground, which is
     // in the depth buffer by now.
@@ -83,8 +71,8 @@ void drawSceneFrame(const SceneObjects& scene, const Script& script, const DrawO
         drawSkyOverGround(*scene.sky, groundDrawn && options.skyBounded ? &shadowGround : nullptr);
     const bool bounded = groundDrawn && options.shadowVolumes == ShadowVolumeMode::Bounded;
     const GroundBounds* ground = bounded ? &shadowGround : nullptr;
-    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, options.showShadows, ground);
-    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, options.showShadows, ground);
+    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, poses.plain, light, options.showShadows, ground);
+    if (scene.redCharacter) drawCharacter(*scene.redCharacter, poses.red, light, options.showShadows, ground);
     if (options.overlayEffect) drawOverlay(overlay.textureIndex, view.windowWidth, view.windowHeight);
     // After the overlay, so its light inside a shadow is darkened too.
     if (options.showShadows) drawShadowDarkening();

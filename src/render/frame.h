@@ -2,11 +2,12 @@
 // the shell. The shell decides (states, clock, keys); these functions only
 // draw what they are given and never change the program's state.
 //
-// A scene frame, in order: camera; overlay capture (when due); terrain;
+// A scene frame, in order: camera; overlay capture (when asked); terrain;
 // sky; both characters with their shadow volumes; the overlay; the shadow
 // darkening; axes and path (when switched on); the frames-per-second figure
 // and the status line. GLUT thread only.
 #pragma once
+#include "motion/pose.h"
 #include "motion/simulation.h"
 #include "render/shadowbounds.h"
 #include "scene/sceneobjects.h"
@@ -32,11 +33,17 @@ struct DrawOptions {
     bool captureOldImageLast = true;
 };
 
-// The window and the figure a frame shows.
+// The window, the figure and the moment a frame shows.
 struct FrameView {
     int windowWidth = 800;      // pixels
     int windowHeight = 600;     // pixels
     int framesPerSecond = 0;    // the last reported figure
+    // Where the vehicles and the camera are drawn; null: where the objects
+    // are (the pose of their last step).
+    const ScenePoses* poses = nullptr;
+    // The overlay takes a new capture in this frame (the shell keeps its
+    // rate).
+    bool captureOverlay = false;
 };
 
 // Clears colour, depth and stencil; the modelview becomes the identity.

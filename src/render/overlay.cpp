@@ -163,8 +163,9 @@ void updateOverlayTexture(const SceneObjects& scene, bool walkStarted, const Fra
     if (sceneLight()) sceneLight()->getPosition(light);
     // The terrain joins the capture only once the walk has been started.
     if (walkStarted && scene.terrain) scene.terrain->draw();
-    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, light, false);
-    if (scene.redCharacter) drawCharacter(*scene.redCharacter, light, false);
+    const ScenePoses poses = view.poses ? *view.poses : posesOf(scene);
+    if (scene.plainCharacter) drawCharacter(*scene.plainCharacter, poses.plain, light, false);
+    if (scene.redCharacter) drawCharacter(*scene.redCharacter, poses.red, light, false);
     if (oldImageLast) {
         glStencilFunc(GL_EQUAL, 0, 0xFFFFFFFFu);
         glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);

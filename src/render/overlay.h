@@ -3,13 +3,12 @@
 #pragma once
 #include "render/frame.h"
 
-// The overlay's textures and capture clock; written by this module only
-// (the scene set-up creates the texture, each capture stamps its time).
+// The overlay's textures; written by this module only (the scene set-up
+// creates the texture). When to capture is the shell's (FrameView).
 struct OverlayState {
     unsigned int textures[4] = {};  // texture names; only textureIndex is used
     int textureIndex = 0;           // entry in use
     int textureSize = 512;          // pixels, square
-    double lastOverlayTime = 0.0;   // seconds of the program's clock at the last capture
 };
 extern OverlayState overlay;
 
@@ -21,8 +20,9 @@ void createEmptyTexture(unsigned int* textures, int size, int components, unsign
                         int index);
 // Adds texture `index` at 90 % over a window of the given size.
 void drawOverlay(int index, int windowWidth, int windowHeight);
-// Draws the previous capture faded, the characters (and the terrain once the
-// walk has started) into the back buffer's lower-left square, copies it
+// Draws the previous capture faded, the characters (under the view's poses)
+// and the terrain once the walk has started into the back buffer's
+// lower-left square, copies it
 // into the texture and clears it away again.
 // With `oldImageLast` the faded old image is added after the new one is
 // drawn, only where that left the square empty (marked in the stencil,

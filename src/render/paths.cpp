@@ -3,7 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-void applyCamera(const Camera& camera) {
+void applyCamera(const Camera& camera) { applyCamera(poseOf(camera)); }
+
+void applyCamera(const CameraPose& camera) {
     gluLookAt(camera.eye.x, camera.eye.y, camera.eye.z, camera.center.x, camera.center.y,
               camera.center.z, camera.up.x, camera.up.y, camera.up.z);
 }

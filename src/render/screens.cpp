@@ -14,8 +14,8 @@ namespace {
 // default view, the light comes from straight above for the whole scene.
 constexpr float SCENE_LIGHT[3] = {0.0f, 30.0f, 0.0f};
 
-void drawItem(const LetteringItem* item) {
-    if (item) item->draw();
+void drawItem(const LetteringItem* item, float blend = 1.0f) {
+    if (item) item->draw(blend);
 }
 
 }  // namespace
@@ -48,16 +48,16 @@ void drawBackdrop(unsigned int texture) {
     glDisable(GL_TEXTURE_2D);
 }
 
-void drawTitleWords(const TitleLettering& title, int extraItem) {
+void drawTitleWords(const TitleLettering& title, int extraItem, float blend) {
     if (extraItem >= 0 && extraItem < TitleLettering::ITEM_COUNT) drawItem(title.items[extraItem]);
     glEnable(GL_LIGHTING);
-    for (int i = 0; i < TitleLettering::WORD_COUNT; ++i) drawItem(title.items[i]);
+    for (int i = 0; i < TitleLettering::WORD_COUNT; ++i) drawItem(title.items[i], blend);
 }
 
-void drawClosingWords(const ClosingLettering& closing) {
+void drawClosingWords(const ClosingLettering& closing, float blend) {
     glEnable(GL_LIGHTING);
-    drawItem(closing.items[0]);
-    drawItem(closing.items[1]);
+    drawItem(closing.items[0], blend);
+    drawItem(closing.items[1], blend);
 }
 
 bool setUpScene(SceneObjects& scene, bool cullFaces) {

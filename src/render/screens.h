@@ -16,11 +16,11 @@ void applyScreenState();
 void drawBackdrop(unsigned int texture);
 
 // The title's six words, after `extraItem` (the prompt or a loading word;
-// -1 for none) drawn unlit.
-void drawTitleWords(const TitleLettering& title, int extraItem);
+// -1 for none) drawn unlit; words in flight at `blend` of their last step.
+void drawTitleWords(const TitleLettering& title, int extraItem, float blend = 1.0f);
 
-// The two closing words.
-void drawClosingWords(const ClosingLettering& closing);
+// The two closing words, likewise.
+void drawClosingWords(const ClosingLettering& closing, float blend = 1.0f);
 
 // Once, in the frame that saw the loader end: scene state, light, overlay
 // texture, then the textures and display lists of the loaded objects.

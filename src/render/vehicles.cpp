@@ -58,7 +58,12 @@ bool uploadCharacter(Character& character) {
 
 void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
                    const GroundBounds* ground) {
-    const Character& c = character;
+    drawCharacter(character, poseOf(character), sceneLight, castShadows, ground);
+}
+
+void drawCharacter(Character& character, const VehiclePose& pose, const float sceneLight[3],
+                   bool castShadows, const GroundBounds* ground) {
+    const VehiclePose& c = pose;
     // The view is taken here, under the camera alone: the volumes' bounds
     // are worked out in world coordinates. Only with the depth test on can
     // the terrain hide anything; a scissor the caller set is left alone.
@@ -72,7 +77,7 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
         glGetIntegerv(GL_VIEWPORT, viewport);
         if (prepareVolumeView(*ground, camera, projection, viewport, volumeView)) view = &volumeView;
     }
-    const double pitch = c.pitchDegrees();
+    const double pitch = c.pitch;
     // A point light for the volumes: w = 1 carries the translations below.
     const float light[4] = {sceneLight[0], sceneLight[1], sceneLight[2], 1.0f};
 
@@ -84,10 +89,10 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
         glLoadIdentity();
         if (spins) {
             glTranslatef(0.0f, pivotY, pivotZ);
-            glRotatef(static_cast<float>(-c.spinAngle), 1.0f, 0.0f, 0.0f);
+            glRotatef(-c.spin, 1.0f, 0.0f, 0.0f);
             glTranslatef(0.0f, -pivotY, -pivotZ);
         }
-        if (c.pitchState != 0) glRotatef(static_cast<float>(-pitch), 1.0f, 0.0f, 0.0f);
+        if (c.pitching) glRotatef(static_cast<float>(-pitch), 1.0f, 0.0f, 0.0f);
         glRotatef(-c.heading, 0.0f, 1.0f, 0.0f);
         glScalef(MODEL_UNSCALE, MODEL_UNSCALE, MODEL_UNSCALE);
         glTranslatef(-c.x, -c.y, -c.z);
@@ -105,14 +110,14 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
         glTranslatef(c.x, c.y, c.z);
         glScalef(MODEL_SCALE, MODEL_SCALE, MODEL_SCALE);
         glRotatef(c.heading, 0.0f, 1.0f, 0.0f);
-        if (c.pitchState != 0) glRotatef(static_cast<float>(pitch), 1.0f, 0.0f, 0.0f);
-        glCallList(c.bodyList);
+        if (c.pitching) glRotatef(static_cast<float>(pitch), 1.0f, 0.0f, 0.0f);
+        glCallList(character.bodyList);
 
         glPushMatrix();
             glTranslatef(0.0f, PART3_PIVOT_Y, PART3_PIVOT_Z);
-            glRotatef(static_cast<float>(c.spinAngle), 1.0f, 0.0f, 0.0f);
+            glRotatef(c.spin, 1.0f, 0.0f, 0.0f);
             glTranslatef(0.0f, -PART3_PIVOT_Y, -PART3_PIVOT_Z);
-            glCallList(c.objectList3);
+            glCallList(character.objectList3);
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART3_PIVOT_Y, PART3_PIVOT_Z, local);
@@ -122,9 +127,9 @@ void drawCharacter(Character& character, const float sceneLight[3], bool castSha
 
         glPushMatrix();
             glTranslatef(0.0f, PART4_PIVOT_Y, 0.0f);
-            glRotatef(static_cast<float>(c.spinAngle), 1.0f, 0.0f, 0.0f);
+            glRotatef(c.spin, 1.0f, 0.0f, 0.0f);
             glTranslatef(0.0f, -PART4_PIVOT_Y, 0.0f);
-            glCallList(c.objectList4);
+            glCallList(character.objectList4);
             if (castShadows) {
                 float local[4];
                 lightInPart(true, PART4_PIVOT_Y, 0.0f, local);

@@ -6,18 +6,21 @@
 // darkens what they leave marked once everything is drawn.
 #pragma once
 #include "motion/character.h"
+#include "motion/pose.h"
 #include "render/shadowbounds.h"
 
 // Textures, then the three display lists. False when a texture cannot be
 // read (the reader has said why); the lists are not built then.
 [[nodiscard]] bool uploadCharacter(Character& character);
 
-// The character under its pose. `sceneLight` is the light's position in
-// world coordinates; with `castShadows` each part's volume goes to the
+// The character under `pose` (its own by default). `sceneLight` is the
+// light's position in world coordinates; with `castShadows` each part's volume goes to the
 // stencil buffer only (colour and depth writes off). With `ground` (the
 // terrain's bounds, its terrain already drawn into the depth buffer) each
 // volume is scissored to where it can still change a stencil value; null
 // draws the volumes whole.
+void drawCharacter(Character& character, const VehiclePose& pose, const float sceneLight[3],
+                   bool castShadows, const GroundBounds* ground = nullptr);
 void drawCharacter(Character& character, const float sceneLight[3], bool castShadows,
                    const GroundBounds* ground = nullptr);
 

@@ -69,6 +69,7 @@ LetteringItem::LetteringItem(const char* filePath, const double start[3], const 
         startPoint[i] = static_cast<float>(start[i]);
         endPoint[i] = static_cast<float>(end[i]);
         position[i] = startPoint[i];
+        previous[i] = startPoint[i];
     }
     stepCount = steps;
 
@@ -106,12 +107,16 @@ void LetteringItem::advance() {
     position[2] = static_cast<float>(sample.z);
 }
 
-void LetteringItem::draw() const {
+void LetteringItem::draw(float blend) const {
+    float at[3] = {position[0], position[1], position[2]};
+    if (blend < 1.0f) {
+        for (int i = 0; i < 3; ++i) at[i] = (1.0f - blend) * previous[i] + blend * position[i];
+    }
     glPushMatrix();
         // Words live in eye space: whatever the camera does, they stay put.
         glLoadIdentity();
         glTranslatef(0.0f, 0.0f, -50.0f);
-        glTranslatef(position[0], position[1], position[2]);
+        glTranslatef(at[0], at[1], at[2]);
         glScalef(0.2f, 0.2f, 0.2f);
         glCallList(displayList);
     glPopMatrix();
@@ -153,6 +158,10 @@ ClosingLettering::~ClosingLettering() {
 // ---- Flying words ------------------------------------------------------
 
 bool advanceFirstMoving(LetteringItem* const* items, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!items[i]) continue;
+        for (int k = 0; k < 3; ++k) items[i]->previous[k] = items[i]->position[k];
+    }
     for (int i = 0; i < count; ++i) {
         if (items[i] && items[i]->isMoving()) {
             items[i]->advance();

@@ -19,12 +19,16 @@ public:
     // One path sample while moving: calls 1..n hand out samples 0..n-1 (the
     // last one a step short of the end point); the n-th stops the item.
     void advance();
-    void draw() const;        // ignores the camera: eye space, 50 units ahead, 1/5 scale
+    // Ignores the camera: eye space, 50 units ahead, 1/5 scale. At `blend`
+    // of the way from where the word was before its last step to where it
+    // is now (1: where it is).
+    void draw(float blend = 1.0f) const;
     bool isMoving() const { return moving; }
 
     float startPoint[3];
     float endPoint[3];
     float position[3];
+    float previous[3];  // position before the set's last step (advanceFirstMoving)
     int stepCount;
     Model model;
     unsigned int displayList = 0;
@@ -73,4 +77,5 @@ public:
 
 // Words arrive one at a time: advances the first of `items` that still moves
 // and returns true, or returns false when none moves (all have arrived).
+// Every item's `previous` becomes where it was before this step.
 bool advanceFirstMoving(LetteringItem* const* items, int count);

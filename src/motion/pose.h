@@ -1,0 +1,45 @@
+// Poses at one moment: where the vehicles and the camera are drawn. The
+// script moves them in steps of 1/30 s; a frame between two steps shows
+// them blended from the poses before the last step to the poses after it,
+// so motion is as smooth as the display allows. No OpenGL; GLUT thread.
+#pragma once
+#include "motion/pointfile.h"
+
+class Character;
+class Camera;
+struct SceneActors;
+
+// A vehicle as drawn: the transform of its body and its spinning parts.
+struct VehiclePose {
+    float x = 0.0f, y = 0.0f, z = 0.0f;  // position, scene units
+    float heading = 0.0f;                // degrees about the vertical axis
+    bool pitching = false;               // a wheelie runs (its rotation is applied)
+    double pitch = 0.0;                  // degrees about the model's x axis, 0 unless pitching
+    float spin = 0.0f;                   // degrees the spinning parts have turned, 0..360
+    int jumps = 0;                       // the vehicle's jump count: poses of different counts are not blended
+};
+
+// The camera's look-at.
+struct CameraPose {
+    Vec3d eye, center, up;  // scene units
+    int jumps = 0;          // as VehiclePose::jumps
+};
+
+// Everything a scene frame draws in motion; an actor that is missing keeps
+// a default pose nobody draws.
+struct ScenePoses {
+    VehiclePose plain, red;
+    CameraPose camera;
+};
+
+VehiclePose poseOf(const Character& character);
+CameraPose poseOf(const Camera& camera);
+ScenePoses posesOf(const SceneActors& actors);
+
+// The pose at fraction `t` of the step from `from` to `to` (0: from, 1: to).
+// Positions and vectors are blended linearly, angles the short way round.
+// Across a jump (different jump counts), or for t >= 1, the result is `to`
+// exactly; for t <= 0, `from` exactly.
+VehiclePose blendPoses(const VehiclePose& from, const VehiclePose& to, double t);
+CameraPose blendPoses(const CameraPose& from, const CameraPose& to, double t);
+ScenePoses blendPoses(const ScenePoses& from, const ScenePoses& to, double t);
