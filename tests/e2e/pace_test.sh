@@ -10,8 +10,8 @@
 # On each display the title lands, d, the scene, d (the text blinks once the
 # walk has started: hidden 16 steps, shown 14), then at least 10 s of
 # blinking tell the steps per second: a line fitted through the blink
-# boundaries, numbered by their steps, against the time of the first frame
-# showing each.
+# boundaries, numbered by their steps, against the time the first frame
+# showing each was begun.
 #   By default: 30 steps a second on every display, the title's 400 word
 #   steps at 60 a second (its prompt 6.67 s after the first frame), swap
 #   interval 1 asked for.
