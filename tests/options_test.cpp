@@ -72,7 +72,7 @@ std::tuple<int, std::string, std::string> answer(std::vector<const char*> args) 
 TEST(CommandLine, HelpVersionAndMistakesAnswerWithoutAWindow) {
     const auto [status, help, err] = answer({"--help"});
     EXPECT_TRUE(status == 0 && err == "");
-    EXPECT_EQ(help.rfind("usage: quelm [--windowed | --fullscreen] [--data DIR] [--mute] [--help] [--version]\n", 0), 0u);
+    EXPECT_EQ(help.rfind("usage: quelm [--windowed | --fullscreen] [--exact] [--no-vsync] [--data DIR] [--mute]\n", 0), 0u);
     // --help wins over the other options and over --version.
     EXPECT_EQ(answer({"--windowed", "--version", "--help"}), std::make_tuple(0, help, std::string()));
     const auto [vStatus, version, vErr] = answer({"--version"});

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <tuple>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,9 +16,14 @@
 #include <vector>
 
 #include "app/display.h"
+#include "app/timing.h"
+#include "app/loader.h"
 #include "app/record.h"
 #include "app/states.h"
 #include "app/window.h"
+#include "motion/pose.h"
+#include "platform/log.h"
+#include "scene/sceneobjects.h"
 #include "support/glcontext.h"
 #include "support/tempdir.h"
 #include "support/videofile.h"
@@ -111,8 +117,9 @@ TEST_F(Recording, TwoRunsInAWindowDecodeToTheSameFrames) {
 TEST_F(Recording, TenSecondsAt24FpsMakeThreeHundredTicks) {
     const ProgramRun run = record(dir.path() + "/pace.mp4", false, "--fps 24 --duration 10 --mute");
     ASSERT_EQ(run.status, 0) << run.output;
-    // The frame at 10 - 1/24 s has had 298.75 steps' time.
-    EXPECT_NE(run.output.find("; 298 ticks;"), std::string::npos) << run.output;
+    // The frame at 10 - 1/24 s has had 298.75 steps' time, and the scene
+    // began with a step of its own.
+    EXPECT_NE(run.output.find("; 299 ticks;"), std::string::npos) << run.output;
 }
 
 TEST_F(Recording, BadNamesAndScriptsAreRefusedBeforeAnythingIsWritten) {
@@ -134,7 +141,7 @@ TEST_F(Recording, WithoutADisplayHasEveryFrameTheMusicTheSizesAndTheWindowsPictu
     const std::string path = dir.path() + "/headless.mp4";
     const ProgramRun run = record(path, false);
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("offscreen context; 299 ticks"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("offscreen context; 300 ticks"), std::string::npos) << run.output;
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
     const DecodedVideo video = decodeVideoFile(path);
     expectShortRecording(video);
@@ -166,6 +173,86 @@ TEST_F(Recording, WithoutADisplayHasEveryFrameTheMusicTheSizesAndTheWindowsPictu
         EXPECT_TRUE(demo.demoState == STATE_SCENE && script.started);
     }
     ASSERT_EQ(chdir(cwd.c_str()), 0);
+}
+
+bool samePose(const VehiclePose& p, const VehiclePose& q) {
+    return p.x == q.x && p.y == q.y && p.z == q.z && p.heading == q.heading && p.spin == q.spin && p.pitch == q.pitch;
+}
+bool samePose(const CameraPose& p, const CameraPose& q) {
+    auto point = [](const Vec3d& a, const Vec3d& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
+    return point(p.eye, q.eye) && point(p.center, q.center);
+}
+
+double distance(const VehiclePose& p, const VehiclePose& q) { return std::hypot(p.x - q.x, p.y - q.y, p.z - q.z); }
+
+// Frame by frame, each of the three things in motion: whether the stretch
+// of motion the frame lies in moves it, and whether the frame shows it
+// where the frame before did.
+struct Stillness {
+    bool moving = false;
+    int stillFrames = 0;
+    template <typename Pose>
+    void next(const Pose& shown, const Pose& lastShown, const Pose& halfWayOn, int64_t frame, const char* what) {
+        if (moving) {
+            EXPECT_FALSE(samePose(shown, lastShown)) << "frame " << frame << " shows the " << what << " where the one before did";
+        }
+        moving = !samePose(shown, halfWayOn);
+        stillFrames += !moving;
+    }
+};
+
+// The default run at 60 fps through the recording's own driver, poses only
+// (nothing is drawn). In the scene no frame shows a vehicle or the camera
+// where the frame before did, unless it stood still; and where a step
+// jumped the frame shows a vehicle where it landed or within a step's
+// motion of where it was, never on the way between.
+TEST_F(Recording, SixtyFramesASecondShowANewPoseEveryFrameAndNoneAcrossAJump) {
+    if (!ensureGlContext(WIDTH, HEIGHT)) GTEST_SKIP() << "no display";
+    const std::string cwd = std::filesystem::current_path();
+    ASSERT_EQ(chdir(DATA.c_str()), 0);
+    messageLog.reopen(nullptr);
+    demo = Demo(), script = Script();
+    initDemo(false), reshape(WIDTH, HEIGHT);
+    int sceneFrames = 0, jumpFrames = 0;
+    Stillness plain, red, camera;
+    {
+        RecordingDriver driver(60, {}, true);
+        ScenePoses lastShown;
+        for (int64_t frame = 0; frame < 10000 && !driver.closingEnded(); ++frame) {
+            driver.prepareFrame(frame);
+            driver.afterFrame(frame);
+            if (demo.demoState != STATE_SCENE || !demo.sceneObjectsReady) continue;
+            const ScenePoses& older = demo.olderPoses;
+            const ScenePoses& before = demo.previousPoses;
+            const ScenePoses after = posesOf(sceneObjects), shown = scenePosesNow();
+            const std::tuple<const VehiclePose*, const VehiclePose*, const VehiclePose*, const VehiclePose*> vehicles[] = {
+                {&older.plain, &before.plain, &after.plain, &shown.plain}, {&older.red, &before.red, &after.red, &shown.red}};
+            for (auto [o, b, a, drawn] : vehicles) {
+                if (b->jumps == a->jumps) continue;
+                ++jumpFrames;
+                ASSERT_TRUE(distance(*drawn, *a) < 1e-3 || distance(*drawn, *b) <= distance(*b, *o) + 1e-3)
+                    << "frame " << frame << " shows a vehicle between the ends of a jump";
+            }
+            const double t = stepBlend(frameClock, false);
+            const ScenePoses on = framePoses(older, before, after, t + (1 - t) / 2);
+            if (sceneFrames > 0) {
+                plain.next(shown.plain, lastShown.plain, on.plain, frame, "plain vehicle");
+                red.next(shown.red, lastShown.red, on.red, frame, "red vehicle");
+                camera.next(shown.camera, lastShown.camera, on.camera, frame, "camera");
+            }
+            lastShown = shown;
+            ++sceneFrames;
+        }
+        EXPECT_TRUE(driver.closingEnded()) << "the default run ends";
+    }
+    ASSERT_EQ(chdir(cwd.c_str()), 0);
+    // The walk twice round the script's opening, both laps and the camera's flight.
+    EXPECT_GT(sceneFrames, 60 * 40);
+    EXPECT_GT(jumpFrames, 5);
+    // A vehicle stands still only in the first frames after the scene is
+    // entered, before it has moved at all.
+    EXPECT_LE(plain.stillFrames, 3);
+    EXPECT_LE(red.stillFrames, 3);
 }
 
 }  // namespace

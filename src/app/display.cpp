@@ -38,11 +38,8 @@ void drawClosingScreen() {
     drawFramesPerSecond(frameClock.framesPerSecond);
 }
 
-// The vehicles and the camera where they are at the frame's time, between
-// the poses before and after the last step.
 void drawScene() {
-    const ScenePoses shown =
-        blendPoses(demo.previousPoses, posesOf(sceneObjects), stepBlend(frameClock, demo.exactPace));
+    const ScenePoses shown = scenePosesNow();
     FrameView view;
     view.windowWidth = windowSize.windowWidth;
     view.windowHeight = windowSize.windowHeight;
@@ -53,6 +50,10 @@ void drawScene() {
 }
 
 }  // namespace
+
+ScenePoses scenePosesNow() {
+    return framePoses(demo.olderPoses, demo.previousPoses, posesOf(sceneObjects), stepBlend(frameClock, demo.exactPace));
+}
 
 void drawFrame() {
     beginFrame();

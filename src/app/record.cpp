@@ -28,7 +28,6 @@
 #include "capture/videowriter.h"
 #include "platform/clock.h"
 #include "platform/log.h"
-#include "platform/thread.h"
 #include "scene/lettering.h"
 #include "sound/music.h"
 
@@ -64,9 +63,8 @@ RecordingDriver::RecordingDriver(int fps, std::vector<KeyEvent> scripted, bool w
     demo.exactPace = exact;
     // No window to ask, no waiting; the loader is held so that its end is
     // seen on the same frame in every run, however fast the files read.
-    ShellHooks hooks;
+    ShellHooks hooks = windowHooks();
     hooks.requestRedisplay = nullptr;
-    hooks.startThread = startThread;
     hooks.holdLoader = true;
     hooks.closingEnded = closingScreenDone;
     hooks.wait = nullptr;

@@ -78,8 +78,21 @@ void makeWordSteps(int count) {
     }
 }
 
+void makeSteps(int count) {
+    for (int i = 0; i < count; ++i) {
+        if (demo.sceneObjectsReady) {
+            demo.olderPoses = demo.previousPoses;
+            demo.previousPoses = posesOf(sceneObjects);
+        }
+        simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
+        ++frameClock.stepCount;
+    }
+}
+
 // In the call after the loader's end was seen; the frame before showed the
 // backdrop alone. Under the default view, as the scene's light expects.
+// Paced, the scene starts with a step, so that no frame shows the vehicles
+// before they have a pose, and the next step follows a whole step later.
 void setUpSceneOnce() {
     if (demo.demoState != STATE_SCENE || demo.sceneObjectsReady) return;
     glLoadIdentity();
@@ -87,15 +100,13 @@ void setUpSceneOnce() {
     if (!setUpScene(sceneObjects, demo.options.cullFaces)) endProgram();
     // From now on the keys and the frames may touch the loaded objects.
     demo.sceneObjectsReady = true;
-    demo.previousPoses = posesOf(sceneObjects);
-}
-
-void makeSteps(int count) {
-    for (int i = 0; i < count; ++i) {
-        if (demo.sceneObjectsReady) demo.previousPoses = posesOf(sceneObjects);
-        simulationStep(script, sceneObjects, demo.demoState == STATE_SCENE);
+    demo.olderPoses = demo.previousPoses = posesOf(sceneObjects);
+    if (!demo.exactPace) {
+        makeSteps(1);
+        frameClock.stepDue = 0.0;
     }
 }
+
 
 void applyPendingKeys() {
     PendingKeys& pending = demo.pendingKeys;

@@ -48,9 +48,11 @@ struct Demo {
     // Program-clock seconds when the closing words had both arrived, -1
     // before; idle's closing step, reset by enterClosing.
     double closingHoldStart = -1.0;
-    // Where the vehicles and the camera were before the last step, which a
-    // frame blends from; idle, before each step once the scene is set up.
+    // Where the vehicles and the camera were before the last step and the
+    // one before it, which a frame is drawn from (motion/pose.h); idle,
+    // before each step once the scene is set up.
     ScenePoses previousPoses;
+    ScenePoses olderPoses;
     // The next frame takes an overlay capture, and the clock's time at the
     // last one (seconds); idle, by the overlay's rate.
     bool captureOverlay = false;

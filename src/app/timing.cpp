@@ -50,7 +50,6 @@ ClockAdvance advanceFrameClock(FrameClock& c, double now, bool drawnFrame, bool 
         advance.steps = takeSteps(c.stepDue, TICK_INTERVAL);
         advance.wordSteps = takeSteps(c.wordStepDue, WORD_STEP_INTERVAL);
     }
-    c.stepCount += advance.steps;
     return advance;
 }
 

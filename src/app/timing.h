@@ -26,8 +26,8 @@ constexpr double FPS_REPORT_INTERVAL = 1.0;         // s
 // starts the paced clock over, making up nothing.
 constexpr double NO_PACE_TIME = -1.0;
 
-// Written by advanceFrameClock only (through idle, GLUT thread); times in
-// seconds of the program's clock (platform/clock.h).
+// Written by advanceFrameClock (through idle, GLUT thread) but where a field
+// says otherwise; times in seconds of the program's clock (platform/clock.h).
 struct FrameClock {
     double currentTime = 0.0;        // clock at the last reading
     int frameCounter = 0;            // drawn frames since the last report
@@ -37,7 +37,7 @@ struct FrameClock {
     double lastPaceTime = NO_PACE_TIME;  // paced: currentTime at the last reading
     double stepDue = 0.0;            // paced: clock not yet made into steps, 0..TICK_INTERVAL
     double wordStepDue = 0.0;        // paced: likewise for word-steps, 0..WORD_STEP_INTERVAL
-    int64_t stepCount = 0;           // steps made since the start
+    int64_t stepCount = 0;           // steps made since the start; the shell, as it makes them
 };
 extern FrameClock frameClock;  // the shell's (app/shell.h)
 

@@ -52,9 +52,12 @@ public:
     int pitchCount = 1;       // current step of the pitch
     int spinAngle = 0;        // degrees, 0..350 in steps of 10
     // Written by the script (motion/simulation.h): the path sample the pose
-    // came from (-1 parked or never posed), and how many poses so far did
-    // not follow on from the one before, which a frame must not blend across.
-    int pathSample = -1;
+    // came from (or SAMPLE_PARKED, SAMPLE_NONE), and how many poses so far
+    // did not follow on from the one before, which a frame must not blend
+    // across (0: never posed).
+    static constexpr int SAMPLE_NONE = -2;    // never posed
+    static constexpr int SAMPLE_PARKED = -1;  // out of sight below the terrain
+    int pathSample = SAMPLE_NONE;
     int jumps = 0;
 
     Character(const Character&) = delete;

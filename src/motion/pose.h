@@ -36,10 +36,15 @@ VehiclePose poseOf(const Character& character);
 CameraPose poseOf(const Camera& camera);
 ScenePoses posesOf(const SceneActors& actors);
 
-// The pose at fraction `t` of the step from `from` to `to` (0: from, 1: to).
-// Positions and vectors are blended linearly, angles the short way round.
-// Across a jump (different jump counts), or for t >= 1, the result is `to`
-// exactly; for t <= 0, `from` exactly.
-VehiclePose blendPoses(const VehiclePose& from, const VehiclePose& to, double t);
-CameraPose blendPoses(const CameraPose& from, const CameraPose& to, double t);
-ScenePoses blendPoses(const ScenePoses& from, const ScenePoses& to, double t);
+// What a frame at fraction `t` (0..1) of the way to the next step shows,
+// given the poses after the last three steps, oldest first. Frames run one
+// step behind the clock, blending `previous` to `latest` (positions and
+// vectors linearly, angles the short way round; t <= 0 gives `previous`
+// exactly, t >= 1 `latest` exactly). When the last
+// step jumped, the motion before it (`older` to `previous`) goes on
+// instead until the next step, so the jump shows at its place in that
+// timeline and no frame stands still; with no motion before it (the first
+// pose, two jumps in a row), `latest`. For t >= 1: `latest` exactly.
+VehiclePose framePose(const VehiclePose& older, const VehiclePose& previous, const VehiclePose& latest, double t);
+CameraPose framePose(const CameraPose& older, const CameraPose& previous, const CameraPose& latest, double t);
+ScenePoses framePoses(const ScenePoses& older, const ScenePoses& previous, const ScenePoses& latest, double t);

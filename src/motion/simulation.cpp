@@ -54,8 +54,8 @@ int walk(SplinePath* path, Character* character) {
 
 // Out of sight below the terrain.
 void park(Character* character) {
-    if (character->pathSample >= 0) ++character->jumps;
-    character->pathSample = -1;
+    if (character->pathSample != Character::SAMPLE_PARKED) ++character->jumps;
+    character->pathSample = Character::SAMPLE_PARKED;
     character->setPose(0.0f, -50.0f, 0.0f, 0.0f);
 }
 
