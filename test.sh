@@ -5,7 +5,11 @@
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-asan/ and its tests,
 #   3. the concurrent 3DS reads under ThreadSanitizer in build-tsan/,
-#   4. the fuzzers of the file readers, when tests/fuzz/run.sh exists.
+#   4. the fuzzers of the file readers, when tests/fuzz/run.sh exists,
+#   5. in a git checkout: the source release (its file list, and that it
+#      configures without git), the package built again from a fresh clone
+#      of the commit in another folder (the same bytes as build/'s), and
+#      that the tests left the checkout as they found it.
 # Tests that need a display use a private Xvfb started here. Exits non-zero
 # when any stage fails; the last line says which.
 set -uo pipefail
@@ -90,17 +94,104 @@ thread_sanitized() {
     run_logged "$dir/test.log" bash -c "cd $dir/tests && ./reader_concurrency_test_tsan" && grep -E '^\[  PASSED  \]' "$dir/test.log"
 }
 
+in_checkout() { command -v git >/dev/null && [ -e .git ] && git rev-parse --verify -q HEAD >/dev/null; }
+
+# The release tarball holds exactly the tracked files and the commit's time,
+# and its tree configures with no git to be found (its build and tests were
+# run by hand once; too long to repeat here).
+source_release() {
+    local dir tarball name
+    dir="$(mktemp -d "${TMPDIR:-/tmp}/quelm-release-check-XXXXXX")" || return 1
+    tarball="$(bash tools/make-release.sh "$dir" 2>"$dir/make-release.txt")" || { cat "$dir/make-release.txt"; rm -rf "$dir"; return 1; }
+    name="$(basename "$tarball" .tar.xz)"
+    tar -tJf "$tarball" | grep -v '/$' | sed "s|^$name/||" | sort >"$dir/listed.txt"
+    { git ls-files; echo packaging/source-date-epoch; } | sort >"$dir/expected.txt"
+    if ! diff -u "$dir/expected.txt" "$dir/listed.txt" >"$dir/files.diff"; then
+        say "the release's files are not the tracked ones:"; head -n 20 "$dir/files.diff"; rm -rf "$dir"; return 1
+    fi
+    tar -xJf "$tarball" -C "$dir"
+    # A PATH with everything but git: neither the configure nor the
+    # package's file times may need it.
+    local nogit="$dir/bin" tool epoch
+    mkdir -p "$nogit"
+    for tool in /usr/bin/*; do
+        case "$(basename "$tool")" in git | git-*) ;; *) ln -s "$tool" "$nogit/" ;; esac
+    done
+    if ! PATH="$nogit" run_logged "$dir/configure.log" cmake -S "$dir/$name" -B "$dir/build" -DCMAKE_BUILD_TYPE=Release \
+        -DQUELM_TESTS=OFF -DQUELM_BENCH=OFF; then rm -rf "$dir"; return 1; fi
+    printf '%s\n' 'include(${SOURCE}/packaging/sourcedate.cmake)' 'quelm_source_date_epoch(${SOURCE} epoch)' \
+        'message("${epoch}")' >"$dir/epoch.cmake"
+    epoch="$(PATH="$nogit" cmake -DSOURCE="$dir/$name" -P "$dir/epoch.cmake" 2>&1)"
+    [ "$epoch" = "$(git log -1 --format=%ct HEAD)" ] ||
+        { say "without git the release's package time is '$epoch', not the commit's"; rm -rf "$dir"; return 1; }
+    say "$(basename "$tarball"): $(wc -l <"$dir/listed.txt") files, $(du -k "$tarball" | cut -f1) KiB, configures without git"
+    rm -rf "$dir"
+}
+
+# The package from a fresh clone of the commit, built in another folder a
+# few minutes after build/ (only what the package holds: no tests, no
+# benchmarks), has the same bytes as build/'s. Needs a checkout without
+# changes, since build/ is built from the working tree.
+reproducible_package() {
+    if [ -n "$CHECKOUT_BEFORE" ]; then
+        say "the checkout has changes: the package comparison needs a clean one (skipped)"
+        return 0
+    fi
+    local dir deb
+    dir="$(mktemp -d "${TMPDIR:-/tmp}/quelm-repro-XXXXXX")" || return 1
+    run_logged "$dir/clone.log" git init -q "$dir/quelm" &&
+        run_logged "$dir/clone.log" git -C "$dir/quelm" fetch -q "$PWD" HEAD &&
+        run_logged "$dir/clone.log" git -C "$dir/quelm" checkout -q FETCH_HEAD &&
+        run_logged "$dir/configure.log" cmake -S "$dir/quelm" -B "$dir/quelm/build" -DCMAKE_BUILD_TYPE=Release \
+            -DQUELM_TESTS=OFF -DQUELM_BENCH=OFF &&
+        run_logged "$dir/build.log" cmake --build "$dir/quelm/build" -j "$QUELM_JOBS" &&
+        run_logged "$dir/cpack-clone.log" bash -c "cd '$dir/quelm/build' && env -u SOURCE_DATE_EPOCH cpack -G DEB" &&
+        run_logged "$dir/cpack-build.log" bash -c "cd build && env -u SOURCE_DATE_EPOCH cpack -G DEB -B '$dir/first'" ||
+        { rm -rf "$dir"; return 1; }
+    deb="$(basename "$(ls "$dir"/first/quelm_*.deb)")"
+    if ! cmp -s "$dir/first/$deb" "$dir/quelm/build/$deb"; then
+        say "$deb differs between build/ and a clone built in $dir:"
+        diff <(dpkg-deb -I "$dir/first/$deb"; dpkg-deb --ctrl-tarfile "$dir/first/$deb" | tar -xO ./md5sums) \
+            <(dpkg-deb -I "$dir/quelm/build/$deb"; dpkg-deb --ctrl-tarfile "$dir/quelm/build/$deb" | tar -xO ./md5sums) | head -n 20
+        diff <(dpkg-deb -c "$dir/first/$deb") <(dpkg-deb -c "$dir/quelm/build/$deb") | head -n 10
+        return 1
+    fi
+    say "$deb: the same bytes from a fresh clone ($(du -k "$dir/first/$deb" | cut -f1) KiB)"
+    rm -rf "$dir"
+}
+
+# Nothing a test did may show in the checkout: only what was there before.
+checkout_untouched() {
+    local after new
+    after="$(git status --porcelain --untracked-files=all)"
+    new="$(comm -13 <(sort <<<"$CHECKOUT_BEFORE") <(sort <<<"$after") | sed '/^$/d')"
+    [ -z "$new" ] && return 0
+    say "the tests left these in the checkout (git status --porcelain):"
+    echo "$new"
+    return 1
+}
+
 if ! ensure_packages; then
     say "FAILED: the required packages could not be installed"
     exit 1
 fi
 start_xvfb || { say "FAILED: no X server for the tests"; exit 1; }
 
+CHECKOUT_BEFORE=""
+in_checkout && CHECKOUT_BEFORE="$(git status --porcelain --untracked-files=all)"
+
 stage "layers" bash tools/check-layers.sh
 stage "release build" build_release && stage "release tests" release_tests
 stage "sanitized build" sanitized_build && stage "sanitized tests" sanitized_tests
 stage "thread-sanitized reads" thread_sanitized
 if [ -f tests/fuzz/run.sh ]; then stage "fuzzing" fuzzing; fi
+if in_checkout; then
+    stage "source release" source_release
+    stage "reproducible package" reproducible_package
+    stage "checkout untouched" checkout_untouched
+else
+    say "not a git checkout: the source release, package comparison and checkout checks are skipped"
+fi
 
 stop_xvfb
 if ((${#FAILED[@]} == 0)); then

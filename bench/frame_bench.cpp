@@ -38,7 +38,7 @@
 #include "render/frame.h"
 #include "render/light.h"
 #include "render/overlay.h"
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 #include "render/screens.h"
 #include "render/shadowbounds.h"
 #include "render/shadows.h"

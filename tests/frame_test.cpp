@@ -66,6 +66,7 @@ protected:
         return {rgb[0], rgb[1], rgb[2]};
     }
 
+    TempDir dir;  // the models are written here, never into the working directory
     SceneObjects scene;
     Script script;
     DrawOptions options;

@@ -10,6 +10,7 @@ QUELM_PACKAGES=(
     libsdl2-dev libsdl2-mixer-dev
     libmp3lame-dev libfreetype-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
+    xfonts-75dpi appstream xz-utils
     xvfb xauth xfonts-base xdotool x11-utils x11-apps imagemagick sox
     clang libclang-rt-14-dev
     lib3ds-dev libassimp-dev libstb-dev

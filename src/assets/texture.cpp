@@ -12,7 +12,7 @@
 #include "platform/log.h"
 #include "assets/bmpreader.h"
 #include "assets/filename.h"
-#include "assets/paths.h"
+#include "assets/modelpath.h"
 
 bool loadTextureFile(TextureTable& table, const char* fileName, int slot) {
     if (slot < 0 || slot >= TextureTable::SIZE) {

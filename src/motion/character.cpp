@@ -8,7 +8,7 @@
 
 #include "platform/log.h"
 #include "assets/displaylists.h"
-#include "assets/paths.h"
+#include "assets/modelpath.h"
 #include "assets/reader3ds.h"
 
 namespace {

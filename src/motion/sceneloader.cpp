@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "assets/paths.h"
+#include "assets/modelpath.h"
 
 namespace {
 

@@ -1,22 +1,14 @@
-// The 18-point Helvetica bitmap text of the demo without GLUT's window
-// system: glutBitmapCharacter ends the process when glutInit has not run,
-// which is the case in an offscreen context. These functions draw the same
-// glyphs, from the same data, with glBitmap, pixel for pixel as GLUT does.
-//
-// The data is freeglut's own font table, which libglut exports under the
-// name fgFontHelvetica18. It is looked up when first needed: a GLUT without
-// it does not keep the program from starting, bitmapFontAvailable() is then
-// false and nothing is drawn.
+// The demo's bitmap text: Helvetica at 18 pixels, the glyphs GLUT draws for
+// GLUT_BITMAP_HELVETICA_18, pixel for pixel, but from the program's own
+// table (made at build time from the system's X bitmap font, see
+// render/glyphtable.h) and drawn with glBitmap, so that it needs no glutInit
+// and draws in an offscreen context as in a window.
 //
 // Call on the thread whose OpenGL context is current.
 #pragma once
 
-// Whether the font table is present and has the shape expected of it.
-bool bitmapFontAvailable();
-
-// glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, c): draws at the current
-// raster position and advances it by the glyph's width. Does nothing when
-// the font is not available.
+// Like glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, c): draws at the
+// current raster position and advances it by the glyph's width.
 void drawBitmapCharacter(unsigned char c);
 
 // Like the demo's text: raster position (x, y, z) in the current matrices,

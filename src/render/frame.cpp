@@ -11,7 +11,7 @@
 
 #include "render/light.h"
 #include "render/overlay.h"
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 #include "render/shadows.h"
 #include "render/vehicles.h"
 

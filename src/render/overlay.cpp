@@ -29,28 +29,10 @@ bool validOverlayIndex(int index) { return index >= 0 && index < OVERLAY_TEXTURE
 
 }  // namespace
 
-// GLUT's glyphs drawn from GLUT's own table, pixel for pixel as
-// glutBitmapCharacter draws them, but without needing glutInit: a recording
-// without a display has no GLUT. Only a freeglut whose table cannot be found
-// falls back to glutBitmapCharacter, and then only once GLUT is running.
-//
-// Bitmap fragments are textured like any other when texturing is on (as it
-// is in the scene), which would tint the text with whatever texel the raster
-// position happens to sample; the text is meant to show the current colour.
-void drawBitmapText(int x, int y, int z, const char* text) {
-    if (!text) return;
-    if (bitmapFontAvailable()) {
-        drawBitmapString(x, y, z, text);
-        return;
-    }
-    if (!glutGet(GLUT_INIT_STATE)) return;
-    glPushAttrib(GL_ENABLE_BIT);
-        glDisable(GL_TEXTURE_2D);
-        glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
-        for (const char* c = text; *c; ++c)
-            glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*c));
-    glPopAttrib();
-}
+// The program's own glyphs, pixel for pixel as glutBitmapCharacter draws
+// them, but without needing glutInit: a recording without a display has no
+// GLUT.
+void drawBitmapText(int x, int y, int z, const char* text) { drawBitmapString(x, y, z, text); }
 
 // Three digits always: a figure of 1000 or more would need a fourth, and
 // the hundreds place would turn into ':' and beyond, so it is held at 999.

@@ -9,7 +9,7 @@
 
 #include "assets/displaylists.h"
 #include "assets/glstate.h"
-#include "assets/paths.h"
+#include "assets/modelpath.h"
 #include "assets/reader3ds.h"
 
 namespace {

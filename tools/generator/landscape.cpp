@@ -8,7 +8,7 @@
 
 #include "image.h"
 #include "mesh.h"
-#include "paths.h"
+#include "pointfiles.h"
 #include "world.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "landscape.h"
 #include "lettering.h"
 #include "music.h"
-#include "paths.h"
+#include "pointfiles.h"
 #include "vehicle.h"
 
 int main(int argc, char** argv) {

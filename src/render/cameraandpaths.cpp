@@ -1,4 +1,4 @@
-#include "render/paths.h"
+#include "render/cameraandpaths.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -12,7 +12,7 @@
 //   back lie inside the mountains.
 // - Streets have equal segments (two samples each): an even speed of 3
 //   units a tick. The flight has one segment per sample.
-#include "paths.h"
+#include "pointfiles.h"
 
 #include <cmath>
 #include <cstdio>
