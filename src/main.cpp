@@ -101,15 +101,16 @@ int main(int argc, char** argv) {
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     // The title is the path the program was started by (argv may be empty).
     glutCreateWindow(argc > 0 && argv[0] ? argv[0] : "quelm");
+
+    demo.exactPace = options.exact;
+    initDemo(!options.mute);
     // Swaps wait for the display's refresh unless told not to; --exact
-    // leaves the driver as it is, as the original did.
+    // leaves the driver as it is, as the original did. After the sound's
+    // reports, which come first on standard output.
     if (!options.vsync)
         requestSwapInterval(0);
     else if (!options.exact)
         requestSwapInterval(1);
-
-    demo.exactPace = options.exact;
-    initDemo(!options.mute);
 
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
