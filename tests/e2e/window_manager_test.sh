@@ -94,5 +94,7 @@ close_in_state() {
 
 for state in title loading scene closing; do close_in_state "$state" close; done
 close_in_state scene destroy
-[ "$(wc -l <"$QUELM_WORKDIR/messages.log")" = 1 ] || fail "after the window was destroyed the log has not one line but: $(cat "$QUELM_WORKDIR/messages.log")"
+# Besides the reason: Xvfb's GLX offers no swap interval, which is said once.
+[ "$(grep -c -v '^Warning in requestSwapInterval: ' "$QUELM_WORKDIR/messages.log")" = 1 ] ||
+    fail "after the window was destroyed the log has not one line but: $(cat "$QUELM_WORKDIR/messages.log")"
 e2e_log "passed"
