@@ -120,6 +120,7 @@ int main(int argc, char** argv) {
     if (fullScreen) glutFullScreen();
 
     watchDesktop();
+    beforeFirstFrame();
     glutMainLoop();
     // The window was closed: GLUT returns here instead of ending the process.
     endWhenRequested();
