@@ -27,8 +27,7 @@ wait_window 60
 
 # 70 + 50 + 4 x 70 = 400 word-steps, 6.7 s, until the sixth title word has
 # arrived.
-wait_frames 60 120
-sleep 7
+wait_title_landed 120
 save_screen title
 press d
 sleep 1.5

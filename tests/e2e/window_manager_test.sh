@@ -38,7 +38,7 @@ rm "$QUELM_WORKDIR/models/road.bmp"
 start_quelm
 answer_yes
 wait_window 60
-wait_frames 460 120
+wait_title_landed 120
 press d
 wait_window_titled Error 60
 box="$FOUND_WINDOW"
@@ -67,7 +67,7 @@ close_in_state() {
     wait_output "$FPS_LINE" 30 2
     case "$state" in
         loading | scene)
-            wait_frames 460 120
+            wait_title_landed 120
             save_screen title
             press d
             if [ "$state" = scene ]; then wait_scene title 60; else sleep 1; fi
