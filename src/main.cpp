@@ -15,6 +15,7 @@
 #include "app/record.h"
 #include "app/shell.h"
 #include "app/states.h"
+#include "app/swapinterval.h"
 #include "app/window.h"
 #include "platform/datadir.h"
 #include "platform/log.h"
@@ -103,6 +104,13 @@ int main(int argc, char** argv) {
 
     demo.exactPace = options.exact;
     initDemo(!options.mute);
+    // Swaps wait for the display's refresh unless told not to; --exact
+    // leaves the driver as it is, as the original did. After the sound's
+    // reports, which come first on standard output.
+    if (!options.vsync)
+        requestSwapInterval(0);
+    else if (!options.exact)
+        requestSwapInterval(1);
 
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
@@ -112,6 +120,7 @@ int main(int argc, char** argv) {
     if (fullScreen) glutFullScreen();
 
     watchDesktop();
+    beforeFirstFrame();
     glutMainLoop();
     // The window was closed: GLUT returns here instead of ending the process.
     endWhenRequested();

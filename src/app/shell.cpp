@@ -185,4 +185,8 @@ ShellHooks setShellHooks(const ShellHooks& replacement) {
 
 void idle() { advance(true); }
 
+void beforeFirstFrame() {
+    if (demo.exactPace) makeWordSteps(1);
+}
+
 void idleBetweenFrames() { advance(false); }

@@ -46,6 +46,11 @@ ShellHooks setShellHooks(const ShellHooks& hooks);
 // GLUT idle callback: the whole list above, for a frame to follow.
 void idle();
 
+// Before the window's first frame, which GLUT draws before any idle call:
+// under the exact pace every frame has its word-step, that one too, made
+// here as idle makes the others.
+void beforeFirstFrame();
+
 // For a recording's clock between two frames under the exact pace: steps 1
 // and 4 to 5 only (the figure and the steps; no keys, word-steps or frame).
 void idleBetweenFrames();

@@ -44,7 +44,7 @@ missing_file_logged() {
     start_quelm --windowed
     wait_window 60
     if [ -n "$scene" ]; then
-        wait_frames 460 120
+        wait_title_landed 120
         press d
     fi
     file_named() { grep -q -F "$(basename "$file")" "$log" 2>/dev/null; }

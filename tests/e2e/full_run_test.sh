@@ -25,13 +25,17 @@ start_quelm
 answer_no
 wait_window 60
 
-# 70 + 50 + 4 x 70 = 400 frames until the sixth title word has arrived.
-wait_frames 460 120
+# 70 + 50 + 4 x 70 = 400 word-steps, 6.7 s, until the sixth title word has
+# arrived.
+wait_title_landed 120
 save_screen title
 press d
 sleep 1.5
 save_screen loading
-check_screen_is_loading
+# A loading word stands where the prompt stood: the picture differs from the
+# title's there (and in the figure), not across the backdrop.
+changed="$(differing_pixels "$E2E_TMP/title.png" "$E2E_TMP/loading.png")"
+((changed > 100 && changed < 800 * 600 / 10)) || fail "the loading screen differs from the title in $changed pixels"
 release_held_model
 
 # The scene: first "Press d to start", then the script runs after d: the
@@ -49,7 +53,7 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
 fi
 quelm_running || fail "the program ended during the scene"
 
-# The closing screen: two words fly in (50 + 70 frames), the last picture
+# The closing screen: two words fly in (50 + 70 word-steps), the last picture
 # is held for 5 s, and no frame is drawn (nor figure printed) meanwhile.
 press Escape
 escapeMs=$(now_ms)

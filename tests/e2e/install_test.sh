@@ -64,7 +64,7 @@ wait_window 60
 geometry="$(window_geometry)"
 [ "$geometry" = "800x600+10+10" ] || fail "with --windowed the window is $geometry, not 800x600+10+10"
 
-wait_frames 460 120
+wait_title_landed 120
 save_screen title
 press d
 wait_scene title 60

@@ -23,6 +23,7 @@
 #                              REGEX counts them, output_times REGEX prints
 #                              when each arrived (microseconds)
 #   wait_frames N [S]          wait until N frames were reported
+#   wait_title_landed [S]      wait until the title's words are at rest
 #   wait_scene REF [S]         wait until the window differs from picture REF
 #                              (a name given to save_screen) in most pixels
 #   wait_quiet_output [S]      wait until no report came for 2.5 s; sets
@@ -296,6 +297,21 @@ wait_output() { wait_until "${2:-30}" "${3:-1} line(s) matching '$1'" has_output
 frames_reported() { awk '/^Current Frames Per Second: [0-9]+$/ { n += $5 } END { print n + 0 }' "$E2E_TMP/stdout.txt" 2>/dev/null; }
 has_frames() { (($(frames_reported) >= $1)); }
 wait_frames() { wait_until "${2:-60}" "$1 frames" has_frames "$1"; }
+
+# The words fly in one after another until the sixth rests (6.7 s on the
+# program's clock); then the picture changes only in the figure's corner.
+# Two shots 0.6 s apart, more than a frame even for a slow sanitized program.
+title_at_rest() {
+    screenshot "$E2E_TMP/rest1.png" "$QUELM_WINDOW"
+    sleep 0.6
+    screenshot "$E2E_TMP/rest2.png" "$QUELM_WINDOW"
+    (($(differing_pixels "$E2E_TMP/rest1.png" "$E2E_TMP/rest2.png") < 400))
+}
+wait_title_landed() {
+    sleep 5
+    wait_until "${1:-120}" "the title's words at rest" title_at_rest
+    e2e_log "title landed"
+}
 
 scene_shown() {
     screenshot "$E2E_TMP/probe.png" "$QUELM_WINDOW"

@@ -20,7 +20,7 @@ run_until_closing_wait() {
     start_quelm
     answer_no
     wait_window 60
-    wait_frames 460 120
+    wait_title_landed 120
     press d
     sleep 1
     press Escape

@@ -19,7 +19,7 @@ asanRuntime="$(ldd "$QUELM_BIN" 2>/dev/null | awk '/libasan/ { print $3 }')"
 LD_PRELOAD="${asanRuntime:+$asanRuntime }$E2E_TMP/uptime_preload" QUELM_E2E_UPTIME_MS=$(((1 << 32) - 25000)) QUELM_E2E_BLINK_LOG="$blinkLog" \
     start_quelm --windowed
 wait_window 60
-wait_frames 460 120
+wait_title_landed 120
 save_screen title
 press d
 wait_scene title 60

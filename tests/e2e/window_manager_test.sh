@@ -38,7 +38,7 @@ rm "$QUELM_WORKDIR/models/road.bmp"
 start_quelm
 answer_yes
 wait_window 60
-wait_frames 460 120
+wait_title_landed 120
 press d
 wait_window_titled Error 60
 box="$FOUND_WINDOW"
@@ -67,7 +67,7 @@ close_in_state() {
     wait_output "$FPS_LINE" 30 2
     case "$state" in
         loading | scene)
-            wait_frames 460 120
+            wait_title_landed 120
             save_screen title
             press d
             if [ "$state" = scene ]; then wait_scene title 60; else sleep 1; fi
@@ -94,5 +94,7 @@ close_in_state() {
 
 for state in title loading scene closing; do close_in_state "$state" close; done
 close_in_state scene destroy
-[ "$(wc -l <"$QUELM_WORKDIR/messages.log")" = 1 ] || fail "after the window was destroyed the log has not one line but: $(cat "$QUELM_WORKDIR/messages.log")"
+# Besides the reason: Xvfb's GLX offers no swap interval, which is said once.
+[ "$(grep -c -v '^Warning in requestSwapInterval: ' "$QUELM_WORKDIR/messages.log")" = 1 ] ||
+    fail "after the window was destroyed the log has not one line but: $(cat "$QUELM_WORKDIR/messages.log")"
 e2e_log "passed"
