@@ -1,6 +1,7 @@
 // Terrain and sky piece by piece, drawn for real: the pieces hold every face
 // once and bound it, and a terrain drawn piece by piece, with the pieces
-// outside the view left out, gives the picture of its whole display list.
+// outside the view left out, gives the picture of its whole display list,
+// in whatever order the pieces are drawn.
 #include "render/scenery.h"
 
 #include <GL/glu.h>
@@ -104,6 +105,34 @@ TEST_F(Pieces, TheTerrainInViewDrawsThePictureOfItsWholeList) {
     int outside = 0;
     for (const SceneModel::Piece& p : terrain->pieces()) outside += boxOutside(frustum, p.low, p.high);
     EXPECT_GT(outside, 10);
+}
+
+TEST_F(Pieces, NearestFirstFromTheEyeAndTheSamePictureInAnyOrder) {
+    float modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    const auto& pieces = terrain->pieces();
+    std::vector<char> visible(pieces.size(), 1);
+    visible[5] = visible[40] = 0;
+    const std::vector<int> order = piecesNearToFar(pieces, visible, modelview);
+    ASSERT_EQ(order.size(), pieces.size() - 2);
+    EXPECT_EQ(std::count(order.begin(), order.end(), 5) + std::count(order.begin(), order.end(), 40), 0);
+    // The eye stands over the corner piece at (-150, -150).
+    EXPECT_EQ(order.front(), 0);
+    auto planDistance = [&](int i) {
+        const SceneModel::Piece& p = pieces[i];
+        const float dx = std::max({0.0f, p.low.x + 150, -150 - p.high.x});
+        const float dz = std::max({0.0f, p.low.z + 150, -150 - p.high.z});
+        return dx * dx + dz * dz;
+    };
+    for (size_t i = 1; i < order.size(); ++i) EXPECT_LE(planDistance(order[i - 1]), planDistance(order[i]) + 1e-3f);
+
+    const std::vector<unsigned char> whole = drawn([](SceneModel& t) { t.draw(); });
+    static std::vector<int> all;
+    all = piecesNearToFar(pieces, std::vector<char>(pieces.size(), 1), modelview);
+    EXPECT_EQ(differing(drawn([](SceneModel& t) { t.drawPiecesInOrder(all, true); }), whole), 0u);
+    std::reverse(all.begin(), all.end());
+    all.push_back(-1), all.push_back(1000);  // no such pieces: skipped
+    EXPECT_EQ(differing(drawn([](SceneModel& t) { t.drawPiecesInOrder(all); }), whole), 0u);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -113,12 +115,43 @@ bool boxOutside(const ViewFrustum& frustum, const Vec3f& low, const Vec3f& high)
     return false;
 }
 
+std::vector<int> piecesNearToFar(const std::vector<SceneModel::Piece>& pieces, const std::vector<char>& visible,
+                                 const float cameraModelview[16]) {
+    // The eye in world coordinates: the modelview's translation turned back
+    // by its rotation (the camera's modelview has no scale).
+    const float* m = cameraModelview;
+    const double eyeX = -(static_cast<double>(m[0]) * m[12] + static_cast<double>(m[1]) * m[13] +
+                          static_cast<double>(m[2]) * m[14]);
+    const double eyeZ = -(static_cast<double>(m[8]) * m[12] + static_cast<double>(m[9]) * m[13] +
+                          static_cast<double>(m[10]) * m[14]);
+    std::vector<std::pair<double, int>> byDistance;
+    byDistance.reserve(pieces.size());
+    for (size_t i = 0; i < pieces.size() && i < visible.size(); ++i) {
+        if (!visible[i]) continue;
+        const SceneModel::Piece& p = pieces[i];
+        const double dx = std::max({0.0, p.low.x - eyeX, eyeX - p.high.x});
+        const double dz = std::max({0.0, p.low.z - eyeZ, eyeZ - p.high.z});
+        const double distance = dx * dx + dz * dz;
+        byDistance.push_back({std::isfinite(distance) ? distance : 0.0, static_cast<int>(i)});
+    }
+    std::sort(byDistance.begin(), byDistance.end());
+    std::vector<int> order;
+    order.reserve(byDistance.size());
+    for (const auto& d : byDistance) order.push_back(d.second);
+    return order;
+}
+
 void drawTerrainPass(SceneModel& terrain, bool whole) {
     if (whole) {
         terrain.draw();
         return;
     }
-    terrain.drawPieces(piecesInView(terrain, currentMatrices()), true);
+    // Each terrain face covers the same pixels whatever is drawn before it,
+    // and two faces meet at equal depth only along a shared edge, whose
+    // pixels belong to one of them: the order changes the work, not the
+    // picture.
+    const CameraMatrices m = currentMatrices();
+    terrain.drawPiecesInOrder(piecesNearToFar(terrain.pieces(), piecesInView(terrain, m), m.modelview), true);
     glFlush();
 }
 

@@ -71,10 +71,12 @@ void SceneModel::sortIntoPieces() {
         return i >= cells - 1 ? cells - 1 : static_cast<int>(i);
     };
     pieceOfFace_.assign(corners_.size(), {});
+    facesOfPiece_.clear();
     for (size_t i = 0; i < corners_.size(); ++i) {
         const IndexedCorners& c = corners_[i];
         std::vector<uint8_t>& pieceOf = pieceOfFace_[i];
         pieceOf.resize(c.faces.size() / 3);
+        std::vector<std::vector<uint32_t>>& facesOf = facesOfPiece_.emplace_back(pieces_.size());
         for (size_t f = 0; f < pieceOf.size(); ++f) {
             const Vec3f* v[3];
             for (int j = 0; j < 3; ++j) v[j] = &c.vertices[c.faces[3 * f + j]];
@@ -82,6 +84,7 @@ void SceneModel::sortIntoPieces() {
             const double z = (static_cast<double>(v[0]->z) + v[1]->z + v[2]->z) / 3.0;
             const int piece = cellOf(z, minZ, sizeZ) * cells + cellOf(x, minX, sizeX);
             pieceOf[f] = static_cast<uint8_t>(piece);
+            facesOf[static_cast<size_t>(piece)].push_back(static_cast<uint32_t>(f));
             Piece& p = pieces_[static_cast<size_t>(piece)];
             bool finite = true;
             for (const Vec3f* corner : v)
@@ -121,8 +124,8 @@ void SceneModel::draw() {
     glPopMatrix();
 }
 
-void SceneModel::drawPieces(const std::vector<char>& visible, bool flushHalfway) {
-    if (visible.size() != pieces_.size()) return;
+template <typename Choose>
+void SceneModel::drawChosen(bool flushHalfway, Choose choose) {
     size_t largest = 0;
     for (size_t i = 1; i < corners_.size(); ++i)
         if (corners_[i].faces.size() > corners_[largest].faces.size()) largest = i;
@@ -131,10 +134,8 @@ void SceneModel::drawPieces(const std::vector<char>& visible, bool flushHalfway)
         if (look_.unlit) glDisable(GL_LIGHTING);
         for (size_t i = 0; i < corners_.size(); ++i) {
             const IndexedCorners& c = corners_[i];
-            const std::vector<uint8_t>& pieceOf = pieceOfFace_[i];
             chosen_.clear();
-            for (size_t f = 0; f < pieceOf.size(); ++f)
-                if (visible[pieceOf[f]]) chosen_.insert(chosen_.end(), &c.faces[3 * f], &c.faces[3 * f] + 3);
+            choose(i, c);
             const size_t half = flushHalfway && i == largest ? chosen_.size() / 6 * 3 : 0;
             if (half > 0) {
                 drawIndexedBatch(model.objects[i], c, chosen_.data(), half, textures, look_.arrays);
@@ -145,6 +146,25 @@ void SceneModel::drawPieces(const std::vector<char>& visible, bool flushHalfway)
         if (look_.unlit) glEnable(GL_LIGHTING);
     glPopAttrib();
     glPopMatrix();
+}
+
+void SceneModel::drawPieces(const std::vector<char>& visible, bool flushHalfway) {
+    if (visible.size() != pieces_.size()) return;
+    drawChosen(flushHalfway, [&](size_t object, const IndexedCorners& c) {
+        const std::vector<uint8_t>& pieceOf = pieceOfFace_[object];
+        for (size_t f = 0; f < pieceOf.size(); ++f)
+            if (visible[pieceOf[f]]) chosen_.insert(chosen_.end(), &c.faces[3 * f], &c.faces[3 * f] + 3);
+    });
+}
+
+void SceneModel::drawPiecesInOrder(const std::vector<int>& order, bool flushHalfway) {
+    drawChosen(flushHalfway, [&](size_t object, const IndexedCorners& c) {
+        const std::vector<std::vector<uint32_t>>& facesOf = facesOfPiece_[object];
+        for (int piece : order)
+            if (piece >= 0 && static_cast<size_t>(piece) < facesOf.size())
+                for (uint32_t f : facesOf[static_cast<size_t>(piece)])
+                    chosen_.insert(chosen_.end(), &c.faces[3 * f], &c.faces[3 * f] + 3);
+    });
 }
 
 Sky::Sky() : SceneModel(SKY_LOOK) {}

@@ -23,7 +23,8 @@ struct SceneModelLook {
 // Its faces are sorted into pieces, the cells of a grid over its ground
 // plan, so that a pass can leave out what cannot be seen: drawPieces draws
 // the faces of the pieces it is given in the model's own face order, so the
-// faces drawn meet the depth test in the order the whole list has them.
+// faces drawn meet the depth test in the order the whole list has them;
+// drawPiecesInOrder draws them piece by piece, near pieces first.
 class SceneModel {
 public:
     static constexpr int PIECE_CELLS = 8;  // grid cells per side
@@ -48,6 +49,12 @@ public:
     // largest object's faces (glFlush) before the rest is submitted, so its
     // threads start rasterizing while this one goes on.
     void drawPieces(const std::vector<char>& visible, bool flushHalfway = false);
+    // The faces of the listed pieces, piece after piece in the list's order
+    // (each piece's faces in the model's order); indices out of range are
+    // skipped. For a model whose pieces hide only those behind them on its
+    // ground plan (a height field), near pieces first spare the renderer
+    // the fragments they hide, and the picture is the same.
+    void drawPiecesInOrder(const std::vector<int>& order, bool flushHalfway = false);
     const std::vector<Piece>& pieces() const { return pieces_; }
     // The piece of each face of object `object`; empty for an object out of range.
     const std::vector<uint8_t>& pieceOfFaces(size_t object) const;
@@ -58,10 +65,15 @@ public:
 
 private:
     void sortIntoPieces();
+    // Draws object by object the faces `choose` puts into chosen_ (corner
+    // indices), the largest object's in two flushed halves when asked.
+    template <typename Choose>
+    void drawChosen(bool flushHalfway, Choose choose);
 
     SceneModelLook look_;
     std::vector<IndexedCorners> corners_;           // per object
     std::vector<std::vector<uint8_t>> pieceOfFace_;  // per object, per face
+    std::vector<std::vector<std::vector<uint32_t>>> facesOfPiece_;  // per object, per piece: faces in order
     std::vector<Piece> pieces_;                     // PIECE_CELLS squared
     std::vector<uint32_t> chosen_;                  // drawPieces' scratch, GLUT thread
 };
