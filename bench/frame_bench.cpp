@@ -153,16 +153,6 @@ double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-ReferencePasses allReference() {
-    ReferencePasses r;
-    r.wholeShadowVolumes = true;
-    r.wholeSky = true;
-    r.wholeTerrain = true;
-    r.oldImageFirst = true;
-    r.wholeDarkening = true;
-    return r;
-}
-
 // The window; the vehicles and the camera where their last step put them.
 FrameView benchView() {
     FrameView view;
@@ -336,7 +326,7 @@ void passCharacters() {
     drawCharacter(*sceneObjects.redCharacter, lightPosition, false);
 }
 void passOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView()); }
-void passReferenceOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), allReference()); }
+void passReferenceOverlayCapture() { updateOverlayTexture(sceneObjects, script.started, benchView(), ReferencePasses::all()); }
 void passOverlayDraw() { drawOverlay(overlay.textureIndex, benchWidth, benchHeight); }
 void passDarkening() { drawShadowDarkening(marked); }
 void passReferenceDarkening() { drawShadowDarkening(); }
@@ -344,7 +334,7 @@ void passClear() { beginFrame(); }
 void passSwap() { glutSwapBuffers(); }
 
 void All(benchmark::State& state) { runScene(state, "All", true, true, ReferencePasses{}); }
-void AllReference(benchmark::State& state) { runScene(state, "AllReference", true, true, allReference()); }
+void AllReference(benchmark::State& state) { runScene(state, "AllReference", true, true, ReferencePasses::all()); }
 void ShadowsOff(benchmark::State& state) { runScene(state, "ShadowsOff", false, true, ReferencePasses{}); }
 void OverlayOff(benchmark::State& state) { runScene(state, "OverlayOff", true, false, ReferencePasses{}); }
 

@@ -139,9 +139,7 @@ TEST(ShadowFrames, TheFrameDrawsTheSamePicturesAsItDidBefore) {
     ASSERT_TRUE(shadowGround.valid) << "the generated terrain has a height-field ground";
     startWalk(script);
 
-    ReferencePasses before;
-    before.wholeShadowVolumes = before.wholeSky = before.wholeTerrain = before.wholeDarkening = true;
-    before.oldImageFirst = true;
+    const ReferencePasses before = ReferencePasses::all();
     int compared = 0, bound = 0, culled = 0, shadowed = 0;
     std::string failures;
     for (int tick = 0; tick < TICKS; ++tick) {

@@ -35,6 +35,9 @@ struct ReferencePasses {
     bool oldImageFirst = false;       // the capture blends the old image under everything, copies by
                                       // glCopyTexImage2D and clears the whole window
     bool wholeDarkening = false;      // the darkening quad over the whole window
+
+    // Every pass as before.
+    static ReferencePasses all() { return {true, true, true, true, true}; }
 };
 
 // The window, the figure and the moment a frame shows.
