@@ -107,7 +107,6 @@ void setUpSceneOnce() {
     }
 }
 
-
 void applyPendingKeys() {
     PendingKeys& pending = demo.pendingKeys;
     const int count = pending.count;
